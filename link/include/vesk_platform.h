@@ -1,0 +1,105 @@
+// The thin operating-system layer behind the link library. Every socket,
+// adapter, semaphore, sleep and debug-output call of the libraries goes
+// through here; one implementation file per operating system sits behind it.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "vesk.h"
+
+namespace vplat {
+
+using socket_t = intptr_t;
+constexpr socket_t invalid_socket = -1;
+
+VESK_API void net_startup();
+VESK_API void net_cleanup();
+
+VESK_API socket_t tcp_socket();
+VESK_API socket_t udp_socket();
+VESK_API void close_socket(socket_t s);
+// Ends both directions so that a thread blocked on the socket wakes; the
+// descriptor stays valid until close_socket.
+VESK_API void shutdown_socket(socket_t s);
+
+VESK_API int set_reuseaddr(socket_t s, bool on);
+VESK_API int set_nodelay(socket_t s, bool on);
+VESK_API int set_recv_timeout_ms(socket_t s, int ms);
+VESK_API int set_multicast_loop(socket_t s, bool on);
+VESK_API int set_multicast_if(socket_t s, const vesk_addr& iface);
+VESK_API int join_multicast(socket_t s, const vesk_addr& group, const vesk_addr& iface);
+
+VESK_API int bind_socket(socket_t s, const vesk_addr& addr);
+VESK_API int connect_socket(socket_t s, const vesk_addr& addr);
+VESK_API int listen_socket(socket_t s, int backlog);
+VESK_API socket_t accept_socket(socket_t s, vesk_addr* peer);
+VESK_API int local_address(socket_t s, vesk_addr* addr);
+
+// Byte counts, or -1 with last_error() set.
+VESK_API long send_bytes(socket_t s, const void* data, size_t len);
+VESK_API long recv_bytes(socket_t s, void* data, size_t len);
+VESK_API long send_to(socket_t s, const void* data, size_t len, const vesk_addr& to);
+VESK_API long recv_from(socket_t s, void* data, size_t len, vesk_addr* from);
+
+// 1 readable, 0 time-out, -1 failure.
+VESK_API int wait_readable(socket_t s, int timeout_ms);
+
+VESK_API int last_error();
+// Interrupted, would-block and timed-out reads: not a lost link.
+VESK_API bool error_is_transient(int err);
+
+// Dotted text to address; an empty text gives the wildcard address.
+VESK_API bool parse_ipv4(const char* text, vesk_addr* out);
+VESK_API std::string format_ipv4(const vesk_addr& addr);
+
+// Interface types as the discovery filter knows them.
+enum adapter_type : int {
+    IF_OTHER = 1,
+    IF_ETHERNET = 6,
+    IF_TOKEN_RING = 9,
+    IF_FDDI = 15,
+    IF_PPP = 23,
+    IF_LOOPBACK = 24,
+    IF_SLIP = 28,
+    IF_WIRELESS = 71,
+    IF_TUNNEL = 131,
+};
+
+struct adapter {
+    std::string name;
+    int type;
+    std::string ipv4;  // first IPv4 address, dotted; "0.0.0.0" when none
+};
+
+// The local adapters in the platform's order; false when the platform call fails.
+VESK_API bool list_adapters(std::vector<adapter>& out);
+
+VESK_API void sleep_ms(unsigned ms);
+
+// A semaphore whose count never exceeds 1: a release at 1 changes nothing.
+class VESK_API semaphore1 {
+public:
+    void release();
+    void acquire();
+    bool try_acquire();
+
+private:
+    std::mutex m;
+    std::condition_variable cv;
+    bool count = false;
+};
+
+// Debug-output channel. Each call writes one trace text; by default to
+// standard error. A sink installed here receives the texts instead.
+using debug_sink = void (*)(void* ctx, const char* text);
+VESK_API void debug_output(const char* text);
+VESK_API void set_debug_sink(debug_sink sink, void* ctx);
+// printf-style into a 1024-byte buffer; a longer text is cut.
+VESK_API void debug_printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace vplat

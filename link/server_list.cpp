@@ -1,0 +1,70 @@
+// The list of boards found by the last discovery pass, ordered by address.
+#include <cstring>
+
+#include "vesk.h"
+
+list_node vesk::slist = {&vesk::slist, &vesk::slist};
+
+namespace {
+
+void list_make_empty(list_node* head) { head->prev = head->next = head; }
+
+void list_insert_before(list_node* node, list_node* before)
+{
+    node->prev = before->prev;
+    node->next = before;
+    before->prev->next = node;
+    before->prev = node;
+}
+
+void list_unlink(list_node* node)
+{
+    node->prev->next = node->next;
+    node->next->prev = node->prev;
+    list_make_empty(node);
+}
+
+server_info* entry_of(list_node* n) { return reinterpret_cast<server_info*>(n); }
+
+// The four address bytes in network order read as a little-endian number:
+// the last octet weighs most.
+uint32_t address_key(const vesk_addr& a)
+{
+    return static_cast<uint32_t>(a.ip[0]) | static_cast<uint32_t>(a.ip[1]) << 8 |
+           static_cast<uint32_t>(a.ip[2]) << 16 | static_cast<uint32_t>(a.ip[3]) << 24;
+}
+
+}  // namespace
+
+static_assert(offsetof(server_info, link) == 0, "list node leads the entry");
+
+void vesk::server_list_insert(server_info* info)
+{
+    list_node* at = slist.next;
+    while (at != &slist && address_key(entry_of(at)->addr) <= address_key(info->addr)) at = at->next;
+    list_insert_before(&info->link, at);
+}
+
+void vesk::server_list_release()
+{
+    while (slist.next != &slist) {
+        list_node* n = slist.next;
+        list_unlink(n);
+        delete entry_of(n);
+    }
+    list_make_empty(&slist);
+}
+
+server_info* vesk::server_get_list_by_dev_id(int dev_id)
+{
+    for (list_node* n = slist.next; n != &slist; n = n->next)
+        if (entry_of(n)->dev_id == dev_id) return entry_of(n);
+    return nullptr;
+}
+
+server_info* vesk::server_get_dev_id_by_machine_id(const char* machine_id)
+{
+    for (list_node* n = slist.next; n != &slist; n = n->next)
+        if (std::memcmp(entry_of(n)->machine_id, machine_id, VESK_ID_LEN) == 0) return entry_of(n);
+    return nullptr;
+}
