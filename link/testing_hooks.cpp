@@ -1,0 +1,23 @@
+#include <cstring>
+
+#include "vesk_platform.h"
+#include "vesk_testing.h"
+
+struct vesk_test_access {
+    static void insert(server_info* info) { vesk::server_list_insert(info); }
+    static void release() { vesk::server_list_release(); }
+};
+
+bool vesk_test_seed_server(int dev_id, const char* ipv4, const char* machine_id)
+{
+    vesk_addr addr{};
+    if (ipv4 == nullptr || ipv4[0] == '\0' || !vplat::parse_ipv4(ipv4, &addr)) return false;
+    auto* info = new server_info{};
+    info->dev_id = dev_id;
+    info->addr = addr;
+    if (machine_id) std::memcpy(info->machine_id, machine_id, VESK_ID_LEN);
+    vesk_test_access::insert(info);
+    return true;
+}
+
+void vesk_test_clear_servers() { vesk_test_access::release(); }
