@@ -59,6 +59,9 @@ void vesk_connection::publish()
 {
     {
         std::lock_guard<std::mutex> g(handoff);
+        // The first reply after a request answers it; more frames before the
+        // sender has taken it were not asked for and are dropped.
+        if (ready_fresh) return;
         std::swap(assembling, ready);
         ready_fresh = true;
     }

@@ -1,12 +1,8 @@
 #include <cstring>
 
 #include "vesk_platform.h"
+#include "test_access.h"
 #include "vesk_testing.h"
-
-struct vesk_test_access {
-    static void insert(server_info* info) { vesk::server_list_insert(info); }
-    static void release() { vesk::server_list_release(); }
-};
 
 bool vesk_test_seed_server(int dev_id, const char* ipv4, const char* machine_id)
 {
