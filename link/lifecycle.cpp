@@ -108,7 +108,8 @@ void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c)
     vplat::shutdown_socket(c->sock);
     c->recv_sem.release();  // wakes a sender waiting for its reply
     if (c->callback) c->callback(c->ctx, c->dev_id);
-    cur_dev_id = -1;
+    std::lock_guard<std::mutex> g(state_mutex);
+    if (!conn) cur_dev_id = -1;  // the callback may have opened a new link
 }
 
 int vesk::eth_device_close()

@@ -100,7 +100,7 @@ protected:
         vesk_test_clear_servers();
     }
 
-    private_net net{{host_ip}, {board_a, board_b}};
+    private_net net{{host_ip, "192.168.8.1"}, {board_a, board_b, "192.168.8.123"}};
     std::unique_ptr<discovery_responder> responder;
     vesk link;
 };
@@ -127,7 +127,7 @@ TEST_F(discovery_test, arrival_order_numbers_and_address_order_lists)
 
     // The host side has the loopback adapter first: its pass finds nothing
     // and the Ethernet adapter's pass finds both boards.
-    EXPECT_TRUE(trace.contains("get 2 mac.\n"));
+    EXPECT_TRUE(trace.contains("get 2 mac.\n"));  // one address per adapter
     EXPECT_TRUE(trace.contains("ip2:127.0.0.1.\n"));
     EXPECT_TRUE(trace.contains("get server 0\r\n"));
     EXPECT_TRUE(trace.contains(std::string("ip1:") + host_ip + ".\n"));
@@ -181,4 +181,24 @@ TEST_F(discovery_test, open_by_machine_id_picks_the_first_in_list_order)
     EXPECT_EQ(at_ten.connections(), 1);
     EXPECT_EQ(at_twenty.connections(), 0);
     EXPECT_EQ(closes.last_dev_id, 1);  // .10 answered second
+}
+
+TEST_F(discovery_test, a_negative_index_opens_the_fixed_address_without_discovery)
+{
+    trace_capture trace;
+    ASSERT_TRUE(net.enter_host_side());
+    close_record closes;
+    EXPECT_EQ(link.eth_device_open(-1, &close_record::callback, &closes), VESK_ERR_SOCKET);
+    EXPECT_TRUE(trace.contains("tcp connect() server ip:192.168.8.123 failed.-1\n"));
+
+    ASSERT_TRUE(net.enter_board_side());
+    scripted_peer board("192.168.8.123", nullptr);
+    ASSERT_TRUE(board.listening());
+    ASSERT_TRUE(net.enter_host_side());
+    ASSERT_EQ(link.eth_device_open(-1, &close_record::callback, &closes), 0);
+    EXPECT_TRUE(link.eth_device_state());
+    link.eth_device_close();
+    EXPECT_EQ(closes.calls, 1);
+    EXPECT_EQ(closes.last_dev_id, -1);
+    EXPECT_FALSE(trace.contains("get 2 mac.\n"));  // no discovery ran
 }
