@@ -6,20 +6,18 @@
 
 namespace {
 
-// Reads exactly len bytes unless the peer hangs up or the read fails.
-assemble_result read_exact(vplat::socket_t sock, unsigned char* dst, size_t len, int* err)
+// Reads exactly len bytes unless the source ends or fails.
+assemble_result read_exact(byte_source& src, unsigned char* dst, size_t len, int* err)
 {
     size_t got = 0;
     while (got < len) {
-        long n = vplat::recv_bytes(sock, dst + got, len - got);
+        long n = src.read(dst + got, len - got, err);
         if (n == 0) {
             *err = 0;
             return assemble_result::peer_closed;
         }
         if (n < 0) {
-            int e = vplat::last_error();
-            if (vplat::error_is_transient(e)) continue;  // keep reading the same reply
-            *err = e;
+            if (vplat::error_is_transient(*err)) continue;  // keep reading the same reply
             return assemble_result::failed;
         }
         got += static_cast<size_t>(n);
@@ -27,32 +25,47 @@ assemble_result read_exact(vplat::socket_t sock, unsigned char* dst, size_t len,
     return assemble_result::complete;
 }
 
+struct socket_source : byte_source {
+    explicit socket_source(vplat::socket_t s) : sock(s) {}
+    long read(unsigned char* dst, size_t len, int* err) override
+    {
+        long n = vplat::recv_bytes(sock, dst, len);
+        if (n < 0) *err = vplat::last_error();
+        return n;
+    }
+    vplat::socket_t sock;
+};
+
 }  // namespace
 
-assemble_result vesk_connection::assemble(int* err)
+assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err)
 {
-    reply_slot* slot = assembling;  // only this thread swaps it away, in publish()
-    slot->oversized = false;
+    slot.oversized = false;
     // The whole header first: a length is never taken from a partial header.
-    assemble_result r = read_exact(sock, slot->buf, VESK_HEAD_SIZE, err);
+    assemble_result r = read_exact(src, slot.buf, VESK_HEAD_SIZE, err);
     if (r != assemble_result::complete) return r;
-    uint16_t reply_len = vframe::get16(slot->buf + 6);
+    uint16_t reply_len = vframe::get16(slot.buf + 6);
     if (reply_len == 0xFFFF) return r;  // invalid by definition, nothing follows
-    if (reply_len <= VESK_MAX_PAYLOAD) return read_exact(sock, slot->buf + VESK_HEAD_SIZE, reply_len, err);
+    if (reply_len <= VESK_MAX_PAYLOAD) return read_exact(src, slot.buf + VESK_HEAD_SIZE, reply_len, err);
 
     // Too long for any frame: keep the first bytes, drop the rest, so the
     // stream stays in step and the sender rejects the reply.
-    slot->oversized = true;
-    r = read_exact(sock, slot->buf + VESK_HEAD_SIZE, VESK_MAX_PAYLOAD, err);
-    if (r != assemble_result::complete) return r;
+    slot.oversized = true;
+    r = read_exact(src, slot.buf + VESK_HEAD_SIZE, VESK_MAX_PAYLOAD, err);
     unsigned char sink[1024];
     size_t left = reply_len - VESK_MAX_PAYLOAD;
     while (left > 0 && r == assemble_result::complete) {
         size_t n = left < sizeof sink ? left : sizeof sink;
-        r = read_exact(sock, sink, n, err);
+        r = read_exact(src, sink, n, err);
         left -= n;
     }
     return r;
+}
+
+assemble_result vesk_connection::assemble(int* err)
+{
+    socket_source src(sock);
+    return assemble_reply(src, *assembling, err);  // only this thread swaps it away
 }
 
 void vesk_connection::publish()

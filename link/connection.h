@@ -21,6 +21,18 @@ struct reply_slot {
 // Outcome of assembling one reply from the socket.
 enum class assemble_result { complete, peer_closed, failed };
 
+// Where reply bytes come from: the connection's socket, or a test's bytes.
+struct byte_source {
+    virtual ~byte_source() = default;
+    // As recv: a byte count, 0 at the end, -1 on failure with *err set.
+    virtual long read(unsigned char* dst, size_t len, int* err) = 0;
+};
+
+// Reads one reply into slot: the whole header, then exactly the announced
+// payload. A reply longer than a frame is read to its end and marked
+// oversized, keeping only what fits.
+assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err);
+
 struct vesk_connection {
     vesk_connection(vplat::socket_t s, int dev, vesk_close_callback cb, void* c)
         : sock(s), dev_id(dev), callback(cb), ctx(c)

@@ -126,15 +126,17 @@ void vesk::vesk_udp_thread(vesk* self)
     }
 
     unsigned char answer[datagram_size];
+    char machine_id[VESK_ID_LEN];
     while (self->server_count < VESK_MAX_SERVERS) {
         std::memset(answer, 0xFF, sizeof answer);
         vesk_addr from{};
-        if (vplat::recv_from(self->udp_sock, answer, sizeof answer, &from) < 0) break;
-        if (!vframe::reply_matches(answer, 1, 0)) continue;
+        long n = vplat::recv_from(self->udp_sock, answer, sizeof answer, &from);
+        if (n < 0) break;
+        if (!vframe::parse_discovery_answer(answer, machine_id)) continue;
         vplat::debug_printf("udp get server ip success %s.\n", vplat::format_ipv4(from).c_str());
         auto* info = new server_info{};
         info->addr = from;
-        std::memcpy(info->machine_id, answer + 32, VESK_ID_LEN);
+        std::memcpy(info->machine_id, machine_id, VESK_ID_LEN);
         info->dev_id = self->server_count;
         ++self->server_count;
         server_list_insert(info);

@@ -29,4 +29,11 @@ bool reply_matches(const unsigned char* reply_head, uint16_t cmd, uint32_t arg)
     return v.magic == VESK_MAGIC && v.cmd == cmd && v.arg == arg && v.reply_len != 0xFFFF;
 }
 
+bool parse_discovery_answer(const unsigned char* answer64, char* machine_id)
+{
+    if (!reply_matches(answer64, 1, 0)) return false;
+    std::memcpy(machine_id, answer64 + 32, VESK_ID_LEN);
+    return true;
+}
+
 }  // namespace vframe

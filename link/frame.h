@@ -43,4 +43,8 @@ reply_view decode_head(const unsigned char* head);
 // True when a reply header answers a request with this cmd and arg.
 bool reply_matches(const unsigned char* reply_head, uint16_t cmd, uint32_t arg);
 
+// A 64-byte discovery answer buffer (unsent bytes read as 0xFF): true and
+// the board's identifier when it answers the discovery request.
+bool parse_discovery_answer(const unsigned char* answer64, char* machine_id);
+
 }  // namespace vframe
