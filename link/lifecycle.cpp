@@ -1,8 +1,10 @@
 // The link object: open, close, the receive thread and the liveness probe.
+#include <atomic>
 #include <cstring>
 #include <utility>
 
 #include "connection.h"
+#include "tuning.h"
 #include "vesk.h"
 #include "vesk_platform.h"
 
@@ -47,7 +49,7 @@ int vesk::vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out)
         return VESK_ERR_SOCKET;
     }
     // One frame per exchange: a frame must never wait for a delayed ack.
-    vplat::set_nodelay(s, true);
+    vplat::set_nodelay(s, !vesk_tuning::keep_nagle);
     vplat::debug_output("tcp connect success.\n");
     *sock_out = s;
     return VESK_OK;

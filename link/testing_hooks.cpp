@@ -1,7 +1,9 @@
+#include <atomic>
 #include <cstring>
 
 #include "vesk_platform.h"
 #include "test_access.h"
+#include "tuning.h"
 #include "vesk_testing.h"
 
 bool vesk_test_seed_server(int dev_id, const char* ipv4, const char* machine_id)
@@ -17,3 +19,9 @@ bool vesk_test_seed_server(int dev_id, const char* ipv4, const char* machine_id)
 }
 
 void vesk_test_clear_servers() { vesk_test_access::release(); }
+
+namespace vesk_tuning {
+std::atomic<bool> keep_nagle{false};
+}
+
+void vesk_test_keep_nagle(bool keep) { vesk_tuning::keep_nagle = keep; }

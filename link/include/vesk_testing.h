@@ -10,3 +10,7 @@
 VESK_API bool vesk_test_seed_server(int dev_id, const char* ipv4, const char* machine_id);
 // Empties the list.
 VESK_API void vesk_test_clear_servers();
+
+// Leaves Nagle's algorithm on for links opened afterwards (benchmarks show
+// what turning it off buys). Off by default, as every real link has it.
+VESK_API void vesk_test_keep_nagle(bool keep);
