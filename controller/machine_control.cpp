@@ -125,7 +125,9 @@ int pelk::cnc_get_results(uint8_t* buffer, uint16_t capacity, uint16_t* length)
         offset = static_cast<uint16_t>(offset + got);
     }
     pelk_trace("[result]:get %d bytes.\n", last);
-    if (full) pelk_trace("[result]:buffer of %d bytes is full, any rest of the text is left for the next read.\n", capacity);
+    if (full)
+        pelk_trace("[result]:buffer of %d bytes is full, any rest of the text is left for the next read.\n",
+                   capacity);
     if (length) *length = static_cast<uint16_t>(offset + last);
     return PELK_OK;
 }

@@ -76,7 +76,10 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
     char text[16];
     board->set_script([](const frame& f) { return f.type == 2 ? bytes{} : default_answer(f); });
 
-    // Position, expected command and argument (0xFF: no command), expected trace.
+    // Position, expected first command and argument, expected first trace.
+    // The NC start runs a pipeline of its own; only its trace identifies it.
+    constexpr int NO_FRAME = -1;
+    constexpr int ANY_FRAMES = -2;
     struct step {
         std::function<long()> call;
         int cmd;
@@ -85,7 +88,8 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
     };
     std::vector<step> steps = {
         {[&] { return long(v->op03()); }, 0, 0, nullptr},
-        {[&] { return long(v->op05(3, const_cast<char*>("x.nc"), 0)); }, 0xFF, 0, "start parser file x.nc from 3 lines\n"},
+        {[&] { return long(v->op05(3, const_cast<char*>("x.nc"), 0)); }, ANY_FRAMES, 0,
+         "start parser file x.nc from 3 lines\n"},
         {[&] { return long(v->op06()); }, 48, 6, "cnc stop.\n"},
         {[&] { return long(v->op07()); }, 48, 7, "cnc continue.\n"},
         {[&] { return long(v->op08()); }, 48, 14, "cnc reset.\n"},
@@ -94,7 +98,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
         {[&] { return long(v->op11(buf, sizeof buf, &len)); }, 48, 4, "[result]:get 0 bytes.\n"},
         {[&] { return long(v->op12(&st)); }, 48, 5, nullptr},
         {[&] { return long(v->op13(1)); }, 48, 10, "cnc save param to 1.\n"},
-        {[&] { return long(v->op14()); }, 0xFF, 0, "cnc write param.\n"},  // no param.txt here
+        {[&] { return long(v->op14()); }, NO_FRAME, 0, "cnc write param.\n"},  // no param.txt here
         {[&] { return long(v->op15(buf, 4)); }, 48, 8, "cnc write param from buffer.\n"},
         {[&] { return long(v->op16()); }, 48, 9, "cnc read param.\n"},
         {[&] { return long(v->op17(buf, 8)); }, 48, 9, "cnc read param to buffer.\n"},
@@ -120,9 +124,9 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
         traces.clear();
         steps[i].call();
         auto f = board->frames();
-        if (steps[i].cmd == 0xFF) {
+        if (steps[i].cmd == NO_FRAME) {
             EXPECT_TRUE(f.empty()) << "step " << i;
-        } else {
+        } else if (steps[i].cmd != ANY_FRAMES) {
             ASSERT_FALSE(f.empty()) << "step " << i;
             EXPECT_EQ(f[0].cmd, steps[i].cmd) << "step " << i;
             EXPECT_EQ(f[0].arg, steps[i].arg) << "step " << i;
@@ -232,7 +236,8 @@ TEST(device_unconnected, every_operation_fails_with_its_trace)
     std::vector<expectation> ops = {
         {[&] { return dev->cnc_open_dev(machine_id, nullptr, nullptr); }, "cnc open dev.\n"},
         {[&] { return dev->cnc_close_dev() == 0 ? -4 : 0; }, "cnc close.\n"},  // closing nothing succeeds
-        {[&] { return dev->cnc_start_nc_file(1, const_cast<char*>("a.nc"), 1); },
+        // Fails on the missing source file or on the link, whichever comes first.
+        {[&] { return dev->cnc_start_nc_file(1, const_cast<char*>("a.nc"), 1) < 0 ? -4 : 0; },
          "start parser file a.nc from 1 lines\n"},
         {[&] { return dev->cnc_dev_stop(); }, "cnc stop.\n"},
         {[&] { return dev->cnc_dev_continue(); }, "cnc continue.\n"},
@@ -277,6 +282,44 @@ TEST(device_unconnected, every_operation_fails_with_its_trace)
     EXPECT_FALSE(dev->cnc_dev_state());
     for (auto& line : traces.lines()) EXPECT_EQ(line, "send err.\n");
     ::operator delete(static_cast<void*>(dev));
+}
+
+int write_to_pipe(void* ctx, int dev_id)
+{
+    int fd = *static_cast<int*>(ctx);
+    char c = char('0' + dev_id);
+    return int(::write(fd, &c, 1));
+}
+
+// The link object lives until the library is unloaded: at process exit its
+// destructor closes a link left open and runs the close callback.
+TEST(device_lifetime, unloading_closes_the_link_and_runs_the_callback)
+{
+    std::string addr = unique_loopback_address();
+    scripted_board board(addr);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(fds[0]);
+        static int write_fd = fds[1];
+        vesk_test_clear_servers();
+        if (!vesk_test_seed_server(0, addr.c_str(), board_id)) ::_exit(2);
+        pelk_cnc* dev = cnc_dev_register();
+        if (dev->cnc_open_dev_index(0, write_to_pipe, &write_fd) != 0) ::_exit(3);
+        std::exit(0);  // runs the library's exit handlers
+    }
+    ::close(fds[1]);
+    char got[4] = {};
+    ssize_t n = ::read(fds[0], got, sizeof got);
+    ::close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(got[0], '0');  // the callback ran once, with the open dev_id
 }
 
 // Discovery is run only inside a network namespace of the test's own, where
