@@ -1,0 +1,178 @@
+// The simulated controller board: answers discovery datagrams and command
+// frames the way a real board does, keeps its state in a directory so that
+// it survives a restart, and misbehaves on request so that hosts can be
+// tested against a faulty peer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace bsim {
+
+// What the board says about itself. The version word (command 3) is
+// product << 24 | variant << 16 | fw_major << 8 | fw_minor.
+struct identity {
+    uint8_t product = 0;
+    uint8_t variant = 0;
+    uint8_t fw_major = 1;
+    uint8_t fw_minor = 0;
+    uint32_t drive_version = 0x00010002;         // AR unit / drive firmware, major << 16 | minor
+    std::array<uint8_t, 12> board_id{};          // command 2
+    std::array<uint8_t, 12> machine_id{};        // discovery answer, bytes 32-43
+};
+
+// Ways the board can misbehave. Per-reply corruptions apply to every reply,
+// or only to replies of only_cmd when that is 0 or more.
+struct faults {
+    int close_after_frames = -1;   // close the connection after answering this many frames
+    int close_mid_reply_at = -1;   // cut the reply of this frame (1-based) in half, then close
+    int delay_ms = 0;              // wait this long before every reply
+    bool bad_magic = false;
+    bool bad_cmd = false;
+    bool bad_arg = false;
+    bool len_ffff = false;         // a 32-byte header announcing 0xFFFF
+    uint32_t oversized = 0;        // announce and send this many payload bytes (> 10208)
+    bool byte_by_byte = false;     // write each reply one byte at a time
+    int only_cmd = -1;
+    std::vector<int> mute_cmds;    // never answer these commands
+    int unsolicited_after_ms = -1; // send one frame nobody asked for this long after accept
+    bool discovery_silent = false;
+    bool discovery_twice = false;
+    bool reserved_args = true;     // honour the reserved link-probe arguments below
+};
+
+// Reserved arguments of the link probe (command 0), whose only real argument
+// is 0: they make the board misbehave for that one request.
+constexpr uint32_t PROBE_LATE_BASE = 0x51000000;  // | ms (at most 0xFFFF): answer that late
+constexpr uint32_t PROBE_BYTE_BY_BYTE = 0xB17EB17E;
+constexpr uint32_t PROBE_GARBAGE = 0x0BAD0BAD;
+
+// One-shot faults armed through the API for an exact step.
+enum class fault_kind {
+    close_now,        // close instead of answering
+    close_mid_reply,
+    bad_magic,
+    bad_cmd,
+    bad_arg,
+    len_ffff,
+    oversized,
+    byte_by_byte,
+    garbage,
+    late,             // wait delay_ms of the shot
+    mute,
+};
+
+struct config {
+    std::string tcp_addr = "0.0.0.0";
+    uint16_t tcp_port = 9494;
+    bool discovery = true;
+    std::string udp_addr = "0.0.0.0";
+    uint16_t udp_port = 9090;
+    std::string group = "224.0.0.88";
+    std::string group_if;          // local address to join the group on; empty: the kernel's choice
+    std::string state_dir;         // empty: a fresh temporary directory, removed by the destructor
+    // Identity fields to impose; those left unset come from the state
+    // directory, or defaults for a new board.
+    bool set_product = false, set_variant = false, set_major = false, set_minor = false,
+         set_drive = false, set_board_id = false, set_machine_id = false;
+    identity id;
+    double line_rate = 50.0;       // NC job lines executed per second
+    uint32_t update_rate = 256 * 1024;  // staged update progress, bytes per second
+    int motion_ms = 150;           // how long a single command's motion bits stay set
+    float travel = 1000.0f;        // machine travel of every axis: -travel .. +travel mm
+    faults fault;
+    // Trace of every frame and datagram: to this sink, else to trace_file, else nowhere.
+    std::function<void(const std::string&)> trace_sink;
+    std::string trace_file;        // "-" is standard error
+};
+
+struct peripherals {
+    std::array<uint8_t, 3> status_led{};   // r, g, b in percent
+    uint8_t buzzer_duty = 0;
+    uint32_t buzzer_period = 0;
+    uint16_t rgb_progress = 0, rgb_fh = 0, rgb_bh = 0;
+    std::array<uint16_t, 48> strip{};
+    std::array<uint16_t, 16> colour_slots{};
+    std::array<uint8_t, 2> tool_switch{};
+    uint8_t dust = 0;
+    uint32_t calibrations = 0;
+    std::array<uint8_t, 16> led_state{};   // state byte per index
+    std::array<uint32_t, 16> led_value{};
+    uint8_t fpga_reset_line = 1, fpga_prog_line = 1;
+    uint32_t fpga_resets = 0;
+};
+
+struct machine_view {
+    std::array<float, 9> machine_pos{};
+    std::array<float, 9> work_pos{};
+    uint32_t run_state = 0;
+    uint16_t alarm = 0;
+    uint16_t limits = 0;
+    uint32_t parse_line = 0, run_line = 0;
+    uint32_t download_bytes = 0;
+    bool job_active = false, paused = false, resume_pending = false;
+    std::string job_name;
+    std::array<uint8_t, 2> tools{};
+    std::array<uint16_t, 4> spindle{};
+    bool ar_cylinder_open = false;
+    uint32_t ar_point = 0;
+};
+
+struct counters {
+    uint64_t frames_received = 0;
+    uint64_t replies_sent = 0;
+    uint64_t connections = 0;
+    uint64_t discovery_requests = 0;
+    uint64_t discovery_answers = 0;
+    uint64_t bad_frames = 0;       // wrong magic skipped, bad checksum, too long
+    uint64_t refused = 0;          // commands the board declined (wrong state, out of range)
+    uint64_t checksum_ok = 0, checksum_failed = 0;  // SD checksum verifications
+};
+
+class board {
+public:
+    explicit board(config cfg);
+    ~board();
+    board(const board&) = delete;
+    board& operator=(const board&) = delete;
+
+    // Loads the state, binds the sockets and starts serving. False with a
+    // reason when a socket cannot be bound.
+    bool start(std::string* why = nullptr);
+    // Closes the connection and the sockets, saves the state. start() may follow.
+    void stop();
+    bool running() const;
+
+    const std::string& state_dir() const;
+    std::string sd_path(const std::string& name) const;  // the file behind an SD card name
+    identity ident() const;
+    peripherals peripheral_state() const;
+    machine_view machine() const;
+    counters stats() const;
+    std::vector<uint8_t> status_block() const;  // the 272 bytes command 48/5 would answer
+    std::vector<uint8_t> fram(uint32_t addr, uint32_t len) const;
+    std::vector<uint8_t> user_data(uint32_t addr, uint32_t len) const;
+    std::vector<uint8_t> fpga_image() const;
+    std::vector<uint8_t> mcu_app() const;
+    std::vector<float> params() const;
+    std::string last_trace() const;  // the most recent trace lines, newest last
+
+    void set_key(int key, uint8_t state);
+    void set_inputs(uint8_t door, uint8_t air_pressure, uint8_t drawer);
+    void set_faults(const faults& f);
+    // The next frame (of cmd, when cmd >= 0) after skip matching frames gets this fault.
+    void arm_fault(fault_kind kind, int cmd = -1, int skip = 0, int delay_ms = 0);
+    // Closes the current connection as a restart would, without answering.
+    void drop_connection();
+
+    struct impl;
+
+private:
+    std::unique_ptr<impl> p;
+};
+
+}  // namespace bsim

@@ -1,0 +1,31 @@
+// Turning a reply into what actually goes on the wire, with the configured,
+// armed and reserved-argument faults applied.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "impl.h"
+
+namespace bsim {
+
+struct send_plan {
+    std::vector<uint8_t> bytes;
+    int delay_ms = 0;
+    bool one_byte_at_a_time = false;
+    bool silent = false;           // send nothing
+    bool close_before = false;     // close instead of answering
+    size_t cut_at = SIZE_MAX;      // close after this many bytes
+    bool close_after = false;
+    std::string note;              // what was done to the reply, for the trace
+};
+
+// frame_no counts the frames of this connection from 1. Lock held.
+send_plan plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no);
+
+// The frame sent unasked when unsolicited_after_ms is set.
+std::vector<uint8_t> unsolicited_frame();
+
+}  // namespace bsim

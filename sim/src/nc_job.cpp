@@ -1,0 +1,264 @@
+// The NC job: the start block (48/1), the file arriving by offset (49), the
+// job executed line by line at the configured rate, stop, continue and
+// reset, and the delivery of the result text (48/4). Also routes the rest of
+// command 48.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "impl.h"
+
+namespace fs = std::filesystem;
+
+namespace bsim {
+
+namespace {
+
+constexpr double QUIET_SECONDS = 1.0;  // no new data this long: the file is complete
+constexpr uint32_t LOOKAHEAD = 8;      // lines the parser runs ahead of execution
+
+void refuse(board::impl& b, const std::string& why)
+{
+    ++b.cnt.refused;
+    b.trace("   refused: " + why);
+}
+
+bool all_nul(const std::string& s) { return s.find_first_not_of('\0') == std::string::npos; }
+
+// The next complete line at the job's file position. A last line without a
+// line feed counts once the download has gone quiet.
+bool next_line(board::impl& b, time_point now, std::string& line, uint64_t& advance)
+{
+    auto& j = b.st.m.job;
+    std::vector<uint8_t> chunk;
+    read_file_at(b.sd_file(j.name), uint32_t(j.file_pos), 4096, chunk);
+    std::string text(chunk.begin(), chunk.end());
+    size_t nl = text.find('\n');
+    if (nl != std::string::npos) {
+        line = text.substr(0, nl);
+        advance = nl + 1;
+        return true;
+    }
+    bool quiet = std::chrono::duration<double>(now - j.last_data).count() > QUIET_SECONDS;
+    if (!text.empty() && !all_nul(text) && quiet && text.size() < 4096) {
+        line = text;
+        advance = text.size();
+        return true;
+    }
+    return false;
+}
+
+uint32_t lines_ahead(board::impl& b)
+{
+    auto& j = b.st.m.job;
+    std::vector<uint8_t> chunk;
+    read_file_at(b.sd_file(j.name), uint32_t(j.file_pos), 2048, chunk);
+    uint32_t n = uint32_t(std::count(chunk.begin(), chunk.end(), '\n'));
+    return std::min(n, LOOKAHEAD);
+}
+
+void job_finish(board::impl& b)
+{
+    auto& j = b.st.m.job;
+    j.active = false;
+    j.paused = false;
+    j.resume_pending = false;
+    j.parse_line = j.run_line;
+    add_result(b, "nc", json_string("done"));
+    b.log_event("job " + j.name + " finished at line " + std::to_string(j.run_line));
+    b.mark(D_SCALARS);
+}
+
+void job_step(board::impl& b, time_point now, double seconds)
+{
+    auto& j = b.st.m.job;
+    j.credit = std::min(j.credit + seconds * b.cfg.line_rate, 64.0);
+    while (j.active && !j.paused && b.st.m.alarm == 0) {
+        std::string line;
+        uint64_t advance = 0;
+        if (!next_line(b, now, line, advance)) {
+            bool quiet = std::chrono::duration<double>(now - j.last_data).count() > QUIET_SECONDS;
+            if (quiet) job_finish(b);
+            break;
+        }
+        if (j.lines_seen == 0 && j.file_pos == 0 && line.rfind("(NFL", 0) == 0) {
+            // The header announces the line count; it is not a program line.
+            j.total_lines = uint32_t(std::strtoul(line.c_str() + 4, nullptr, 10));
+            j.file_pos += advance;
+            continue;
+        }
+        uint32_t number = j.lines_seen + 1;
+        bool skip = number < j.start_line;
+        if (!skip && j.credit < 1) break;
+        j.file_pos += advance;
+        j.lines_seen = number;
+        if (skip) continue;
+        j.credit -= 1;
+        j.run_line = number;
+        execute_line(b, line, true);
+        if (j.total_lines && j.lines_seen >= j.total_lines) job_finish(b);
+    }
+    if (j.active) {
+        j.parse_line = j.run_line + lines_ahead(b);
+        if (j.total_lines) j.parse_line = std::min(j.parse_line, j.total_lines);
+    }
+}
+
+// Result text goes out as one JSON object; reads continue it until one
+// comes back shorter than asked for.
+void deliver_result(board::impl& b, uint32_t want, std::vector<uint8_t>& out)
+{
+    auto& m = b.st.m;
+    if (!m.delivering) {
+        m.delivery.clear();
+        if (!m.result.empty()) {
+            m.delivery = "{";
+            for (size_t i = 0; i < m.result.size(); ++i)
+                m.delivery += (i ? "," : "") + json_string(m.result[i].first) + ":" + m.result[i].second;
+            m.delivery += "}";
+        }
+        m.result.clear();
+        m.delivery_pos = 0;
+        m.delivering = true;
+    }
+    size_t n = std::min<size_t>(want, m.delivery.size() - m.delivery_pos);
+    out.assign(m.delivery.begin() + long(m.delivery_pos), m.delivery.begin() + long(m.delivery_pos + n));
+    m.delivery_pos += n;
+    if (n < want) m.delivering = false;
+}
+
+void nc_data(board::impl& b, const request& r, std::vector<uint8_t>& out)
+{
+    auto& j = b.st.m.job;
+    if (j.name.empty()) return refuse(b, "NC data without a started job");
+    std::string path = b.sd_file(j.name);
+    if (r.type == T_READ) return read_file_at(path, r.arg, r.data_len, out);
+    std::error_code ec;
+    fs::create_directories(b.sd_dir(), ec);
+    if (r.arg == 0) fs::remove(path, ec);  // a download starts over
+    write_file_at(path, r.arg, r.payload);
+    j.download_bytes = r.arg == 0 ? uint32_t(r.payload.size()) : std::max<uint32_t>(j.download_bytes, r.arg + uint32_t(r.payload.size()));
+    j.last_data = clock_type::now();
+}
+
+}  // namespace
+
+void job_start(board::impl& b, const request& r)
+{
+    if (r.payload.size() < 9) return refuse(b, "short NC start block");
+    std::string name = sd_name(std::vector<uint8_t>(r.payload.begin() + 8, r.payload.end()));
+    if (name.empty()) return refuse(b, "NC start block without a file name");
+    auto& j = b.st.m.job;
+    j = job_state{};
+    j.name = name;
+    // Hosts may send a start line below zero when resuming early in a file;
+    // it starts from the beginning.
+    uint32_t start = get32(&r.payload[4]);
+    j.start_line = start > 0x7FFFFFFFu ? 0 : start;
+    j.active = true;
+    j.last_data = clock_type::now();
+    std::error_code ec;
+    auto size = fs::file_size(b.sd_file(name), ec);
+    j.download_bytes = ec ? 0 : uint32_t(size);
+    char text[160];
+    std::snprintf(text, sizeof text, "job %s from line %u (host time %u)", name.c_str(), j.start_line,
+                  get32(r.payload.data()));
+    b.log_event(text);
+    b.mark(D_SCALARS);
+}
+
+void job_interrupt(board::impl& b, const char* why)
+{
+    auto& j = b.st.m.job;
+    if (!j.active) return;
+    j.active = false;
+    j.paused = false;
+    j.resume_pending = true;
+    b.log_event("job " + j.name + " interrupted by " + why + " at line " + std::to_string(j.run_line));
+    b.mark(D_SCALARS);
+}
+
+uint32_t run_state_of(const board::impl& b)
+{
+    const auto& m = b.st.m;
+    const auto& j = m.job;
+    auto now = clock_type::now();
+    uint32_t rs = 0;
+    if (j.active) {
+        rs |= RS_RUNNING;
+        if (j.paused) rs |= RS_PAUSED;
+        else if (m.alarm == 0) rs |= RS_WORKING | RS_MOVING;
+        if (j.parse_line > j.run_line) rs |= RS_PARSING;
+    }
+    if (now < m.busy_until) rs |= m.busy_bits;
+    if (now < b.st.ar.busy_until) rs |= RS_AR;
+    return rs;
+}
+
+void machine_tick(board::impl& b, time_point now, double seconds)
+{
+    auto& m = b.st.m;
+    if (now >= m.busy_until) m.busy_bits = 0;
+    auto& u = b.st.upd;
+    if (u.kind && !u.failed && u.done < u.size) {
+        u.done += seconds * b.cfg.update_rate;
+        if (u.done >= u.size) {
+            u.done = u.size;
+            if (u.kind == 5) {
+                std::vector<uint8_t> image;
+                read_file_at(b.sd_file(u.file), 0, u.size, image);
+                b.st.app = image;
+                b.mark(D_APP);
+            }
+            b.log_event("update from " + u.file + " done, " + std::to_string(u.size) + " bytes");
+        }
+        b.mark(D_SCALARS);
+    }
+    if (m.job.active) job_step(b, now, seconds);
+}
+
+void handle_machine(board::impl& b, const request& r, std::vector<uint8_t>& out)
+{
+    auto& m = b.st.m;
+    if (r.cmd == 49) return nc_data(b, r, out);
+    switch (r.arg) {
+    case 1: job_start(b, r); break;
+    case 3: {
+        std::string line(r.payload.begin(), r.payload.end());
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == '\0')) line.pop_back();
+        execute_line(b, line, false);
+        break;
+    }
+    case 4: deliver_result(b, std::min<uint32_t>(r.data_len, MAX_PAYLOAD), out); break;
+    case 5:
+        out = build_status(b);
+        if (out.size() > r.data_len) out.resize(r.data_len);
+        break;
+    case 6:
+        if (m.job.active) m.job.paused = true;
+        m.busy_bits = 0;
+        break;
+    case 7:
+        if (m.job.active && m.job.paused) {
+            m.job.paused = false;
+            m.job.credit = 0;
+        }
+        break;
+    case 14:
+        job_interrupt(b, "reset");
+        m.alarm = 0;
+        m.limits = 0;
+        m.spindle = {};
+        m.coolant = {};
+        m.busy_bits = 0;
+        b.mark(D_SCALARS);
+        break;
+    case 8: case 9: case 10: case 11: case 17: handle_store(b, r, out); break;
+    case 12: case 13: case 15: case 18: handle_outputs(b, r); break;
+    default: refuse(b, "unknown machine selector " + std::to_string(r.arg));
+    }
+}
+
+}  // namespace bsim
