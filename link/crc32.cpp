@@ -7,10 +7,12 @@
 
 namespace {
 
-// Slicing-by-4 tables: table[0] is the classic byte table; the others let
-// the loop take four bytes per step with the same result.
+// Slicing-by-16 tables: table[0] is the classic byte table; the others let
+// the loop take sixteen bytes per step with the same result.
+constexpr int slices = 16;
+
 struct crc_tables {
-    std::array<std::array<uint32_t, 256>, 4> t{};
+    std::array<std::array<uint32_t, 256>, slices> t{};
     constexpr crc_tables()
     {
         for (uint32_t i = 0; i < 256; ++i) {
@@ -19,7 +21,7 @@ struct crc_tables {
             t[0][i] = c;
         }
         for (uint32_t i = 0; i < 256; ++i)
-            for (int s = 1; s < 4; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
+            for (int s = 1; s < slices; ++s) t[s][i] = (t[s - 1][i] >> 8) ^ t[0][t[s - 1][i] & 0xFF];
     }
 };
 
@@ -33,12 +35,15 @@ unsigned payload_crc32_update(unsigned crc, const char* data, int len)
     uint32_t c = crc;
     if (p == nullptr || len <= 0) return c;
     const auto& t = tables.t;
-    while (len >= 4) {
+    while (len >= slices) {
         c ^= static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-        c = t[3][c & 0xFF] ^ t[2][(c >> 8) & 0xFF] ^ t[1][(c >> 16) & 0xFF] ^ t[0][c >> 24];
-        p += 4;
-        len -= 4;
+        uint32_t x = t[15][c & 0xFF] ^ t[14][(c >> 8) & 0xFF] ^ t[13][(c >> 16) & 0xFF] ^ t[12][c >> 24];
+#pragma GCC unroll 16
+        for (int i = 4; i < slices; ++i) x ^= t[slices - 1 - i][p[i]];
+        c = x;
+        p += slices;
+        len -= slices;
     }
     while (len-- > 0) c = (c >> 8) ^ t[0][(c ^ *p++) & 0xFF];
     return c;

@@ -14,8 +14,8 @@ std::shared_ptr<vesk_connection> vesk::current_connection()
     return conn;
 }
 
-int vesk::eth_transfer(const char* frame, unsigned int frame_len, unsigned char* dst,
-                       unsigned int dst_capacity, unsigned int* got)
+int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
+                       unsigned char* dst, unsigned int dst_capacity, unsigned int* got)
 {
     std::lock_guard<std::mutex> g(send_mutex);
     std::shared_ptr<vesk_connection> c = current_connection();
@@ -28,7 +28,7 @@ int vesk::eth_transfer(const char* frame, unsigned int frame_len, unsigned char*
     c->discard_pending();
     if (!c->open) return VESK_ERR_LINK_LOST;
 
-    if (vplat::send_bytes(c->sock, frame, frame_len) < 0) {
+    if (vplat::send_pair(c->sock, head, VESK_HEAD_SIZE, payload, payload_len) < 0) {
         vplat::debug_output("send err.\n");
         return VESK_ERR_SEND;
     }
@@ -44,7 +44,7 @@ int vesk::eth_transfer(const char* frame, unsigned int frame_len, unsigned char*
         reply = c->take();  // null: a wake-up left by a discarded reply
     }
 
-    const auto* req = reinterpret_cast<const unsigned char*>(frame);
+    const auto* req = reinterpret_cast<const unsigned char*>(head);
     if (reply->oversized) return VESK_ERR_INVALID_REPLY;
     if (!vframe::reply_matches(reply->buf, vframe::get16(req + 2), vframe::get32(req + 8)))
         return VESK_ERR_INVALID_REPLY;
@@ -61,27 +61,30 @@ int vesk::eth_transfer(const char* frame, unsigned int frame_len, unsigned char*
 int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
                        unsigned short len, unsigned short* out_len)
 {
-    unsigned char frame[VESK_FRAME_SIZE];
+    // The header is built here and the payload goes out from the caller's
+    // buffer behind it in the same send, without a copy.
+    unsigned char head[VESK_HEAD_SIZE];
     unsigned offset = 0;
     for (;;) {
         unsigned chunk = std::min<unsigned>(len - offset, VESK_MAX_PAYLOAD);
-        unsigned frame_len = VESK_HEAD_SIZE;
+        const unsigned char* payload = nullptr;
+        unsigned payload_len = 0;
         unsigned char* dst = nullptr;
         uint32_t crc = 0xFFFFFFFFu;
         if (type == XFER_READ) {
             if (data) dst = data + offset;
         } else {
             if (data) {
-                std::memcpy(frame + VESK_HEAD_SIZE, data + offset, chunk);
-                crc = payload_crc32(reinterpret_cast<const char*>(data + offset), static_cast<int>(chunk));
-                frame_len += chunk;
+                payload = data + offset;
+                payload_len = chunk;
+                crc = payload_crc32(reinterpret_cast<const char*>(payload), static_cast<int>(chunk));
                 if (type != XFER_WRITE) dst = data + offset;
             }
         }
-        vframe::encode_request(frame, cmd, type, arg + offset, crc, chunk);
+        vframe::encode_request(head, cmd, type, arg + offset, crc, chunk);
 
         unsigned got = 0;
-        int r = eth_transfer(reinterpret_cast<const char*>(frame), frame_len, dst, chunk, &got);
+        int r = eth_transfer(reinterpret_cast<const char*>(head), payload, payload_len, dst, chunk, &got);
         if (r != VESK_OK) return connected ? r : VESK_ERR_NOT_CONNECTED;
         if (type == XFER_EXCHANGE) return VESK_OK;
         if (type == XFER_READ && data && out_len && got > 0)

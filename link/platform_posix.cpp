@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -163,6 +164,35 @@ long send_bytes(socket_t s, const void* data, size_t len)
         left -= static_cast<size_t>(n);
     }
     return static_cast<long>(len);
+}
+
+long send_pair(socket_t s, const void* a, size_t a_len, const void* b, size_t b_len)
+{
+    iovec v[2] = {{const_cast<void*>(a), a_len}, {const_cast<void*>(b), b_len}};
+    msghdr m{};
+    m.msg_iov = v;
+    m.msg_iovlen = 2;
+    size_t total = a_len + b_len, sent = 0;
+    while (sent < total) {
+        ssize_t n = ::sendmsg(fd(s), &m, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        sent += static_cast<size_t>(n);
+        // Step past what went out, for the rare partial send.
+        size_t skip = static_cast<size_t>(n);
+        while (m.msg_iovlen > 0 && skip >= m.msg_iov[0].iov_len) {
+            skip -= m.msg_iov[0].iov_len;
+            ++m.msg_iov;
+            --m.msg_iovlen;
+        }
+        if (m.msg_iovlen > 0) {
+            m.msg_iov[0].iov_base = static_cast<char*>(m.msg_iov[0].iov_base) + skip;
+            m.msg_iov[0].iov_len -= skip;
+        }
+    }
+    return static_cast<long>(total);
 }
 
 long recv_bytes(socket_t s, void* data, size_t len)

@@ -104,8 +104,10 @@ private:
     friend struct vesk_test_access;
     friend struct vesk_connection;
 
-    int eth_transfer(const char* frame, unsigned int frame_len, unsigned char* dst,
-                     unsigned int dst_capacity, unsigned int* got);
+    // Sends the 32-byte header and its payload as one frame, waits for the
+    // reply and copies at most dst_capacity payload bytes to dst.
+    int eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
+                     unsigned char* dst, unsigned int dst_capacity, unsigned int* got);
     int vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out);
     static void vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> conn);
     void vesk_close_connection(const std::shared_ptr<vesk_connection>& conn);

@@ -42,6 +42,8 @@ VESK_API int local_address(socket_t s, vesk_addr* addr);
 
 // Byte counts, or -1 with last_error() set.
 VESK_API long send_bytes(socket_t s, const void* data, size_t len);
+// One send of two pieces back to back (header and payload without a copy).
+VESK_API long send_pair(socket_t s, const void* a, size_t a_len, const void* b, size_t b_len);
 VESK_API long recv_bytes(socket_t s, void* data, size_t len);
 VESK_API long send_to(socket_t s, const void* data, size_t len, const vesk_addr& to);
 VESK_API long recv_from(socket_t s, void* data, size_t len, vesk_addr* from);
