@@ -48,8 +48,8 @@ void peer_session::hang_up()
 
 std::vector<unsigned char> make_reply_len(uint16_t cmd, uint32_t arg, uint16_t reply_len, size_t payload_bytes)
 {
-    std::vector<unsigned char> r(32 + payload_bytes, 0x22);
-    std::memset(r.data(), 0, 32);
+    std::vector<unsigned char> r(32, 0);
+    r.resize(32 + payload_bytes, 0x22);
     r[0] = 0xA5;
     r[1] = 0x5A;
     r[2] = static_cast<unsigned char>(cmd);
