@@ -1,0 +1,314 @@
+// Throughput of an SD card file write through the controller library to the
+// simulated board, side by side with a raw TCP stop-and-wait loop that sends
+// frames of the same sizes (32-byte header and 8192 payload bytes, answered
+// by a 32-byte header) to a peer that only reads and answers. Both run on
+// loopback and on a private veth network (MTU 1500). Prints MiB/s and the
+// ratio library/raw for the write without and with the file checksum.
+// Argument: repetitions per measurement (default 3; the best run counts).
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../tests/link/private_net.h"
+#include "board_sim.h"
+#include "pelk.h"
+#include "vesk.h"
+#include "vesk_platform.h"
+#include "vesk_testing.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+constexpr size_t FILE_BYTES = 20u << 20;
+constexpr size_t CHUNK = 8192;
+constexpr double MIB = 1024.0 * 1024.0;
+
+bool read_exact(intptr_t s, unsigned char* p, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        long r = vplat::recv_bytes(s, p + got, n - got);
+        if (r <= 0) return false;
+        got += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+bool send_all(intptr_t s, const unsigned char* p, size_t n)
+{
+    size_t sent = 0;
+    while (sent < n) {
+        long r = vplat::send_bytes(s, p + sent, n - sent);
+        if (r <= 0) return false;
+        sent += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+// Reads each frame whole and answers it with a bare header: the least a
+// board can do per chunk.
+class raw_peer {
+public:
+    raw_peer(const std::string& address, uint16_t port)
+    {
+        vesk_addr a{};
+        vplat::parse_ipv4(address.c_str(), &a);
+        a.port = port;
+        sock = vplat::tcp_socket();
+        vplat::set_reuseaddr(sock, true);
+        ok = vplat::bind_socket(sock, a) == 0 && vplat::listen_socket(sock, 4) == 0;
+        if (ok) worker = std::thread([this] { run(); });
+    }
+    ~raw_peer()
+    {
+        stop = true;
+        vplat::shutdown_socket(sock);
+        if (worker.joinable()) worker.join();
+        vplat::close_socket(sock);
+    }
+    bool ok = false;
+
+private:
+    void run()
+    {
+        while (!stop) {
+            if (vplat::wait_readable(sock, 50) <= 0) continue;
+            intptr_t c = vplat::accept_socket(sock, nullptr);
+            if (c < 0) continue;
+            vplat::set_nodelay(c, true);
+            std::vector<unsigned char> in(32 + CHUNK);
+            unsigned char reply[32];
+            while (read_exact(c, in.data(), 32)) {
+                uint32_t len = in[28] | in[29] << 8 | in[30] << 16 | static_cast<uint32_t>(in[31]) << 24;
+                if (len > CHUNK || !read_exact(c, in.data() + 32, len)) break;
+                std::memcpy(reply, in.data(), 32);
+                reply[6] = reply[7] = 0;
+                if (!send_all(c, reply, sizeof reply)) break;
+            }
+            vplat::close_socket(c);
+        }
+    }
+    intptr_t sock = -1;
+    std::atomic<bool> stop{false};
+    std::thread worker;
+};
+
+// One stop-and-wait exchange of a whole frame; false when the link broke.
+bool exchange(intptr_t s, std::vector<unsigned char>& frame, unsigned char cmd, uint32_t arg, size_t len,
+              bool with_crc)
+{
+    unsigned char reply[32];
+    std::memset(frame.data(), 0, 32);
+    frame[0] = 0xA5, frame[1] = 0x5A, frame[2] = cmd, frame[4] = 4, frame[6] = frame[7] = 0xFF;
+    for (int i = 0; i < 4; ++i) frame[8 + i] = static_cast<unsigned char>(arg >> (8 * i));
+    uint32_t crc = with_crc ? payload_crc32(reinterpret_cast<const char*>(frame.data() + 32), int(len)) : 0;
+    for (int i = 0; i < 4; ++i) frame[12 + i] = static_cast<unsigned char>(crc >> (8 * i));
+    for (int i = 0; i < 4; ++i) frame[28 + i] = static_cast<unsigned char>(len >> (8 * i));
+    if (!send_all(s, frame.data(), 32 + len) || !read_exact(s, reply, sizeof reply)) return false;
+    uint16_t reply_len = static_cast<uint16_t>(reply[6] | reply[7] << 8);
+    std::vector<unsigned char> rest(reply_len);
+    return reply_len == 0 || read_exact(s, rest.data(), reply_len);
+}
+
+// Seconds for one stop-and-wait pass over FILE_BYTES in CHUNK frames. With
+// to_board the frames are what the board needs to store the file (create,
+// data frames with their checksum, close), so the board's own cost shows.
+double raw_loop(const std::string& address, uint16_t port, bool to_board = false)
+{
+    vesk_addr a{};
+    vplat::parse_ipv4(address.c_str(), &a);
+    a.port = port;
+    intptr_t s = vplat::tcp_socket();
+    if (vplat::connect_socket(s, a) != 0) {
+        vplat::close_socket(s);
+        return -1;
+    }
+    vplat::set_nodelay(s, true);
+    std::vector<unsigned char> frame(32 + CHUNK, 0x5A);
+    std::vector<unsigned char> name(32 + 256, 0);
+    std::memcpy(name.data() + 32, "raw.bin", 7);
+    auto t0 = clock_type::now();
+    bool ok = !to_board || exchange(s, name, 21, 1, 256, true);
+    for (size_t off = 0; ok && off < FILE_BYTES; off += CHUNK)
+        ok = exchange(s, frame, 20, static_cast<uint32_t>(off), CHUNK, to_board);
+    ok = ok && (!to_board || exchange(s, name, 21, 4, 256, true));
+    if (!ok) {
+        vplat::close_socket(s);
+        return -1;
+    }
+    double secs = std::chrono::duration<double>(clock_type::now() - t0).count();
+    vplat::close_socket(s);
+    return secs;
+}
+
+// Seconds for one SD card write of the file through the library.
+double library_write(const std::string& file, uint8_t check)
+{
+    _flash_msg m;
+    std::memset(&m, 0, sizeof m);
+    m.target = FLASH_TARGET_SDCARD;
+    m.op = 4;
+    m.check = check;
+    std::snprintf(m.file_name, sizeof m.file_name, "%s", file.c_str());
+    auto t0 = clock_type::now();
+    int r = mcu_bsp_sdcard(&m);
+    double secs = std::chrono::duration<double>(clock_type::now() - t0).count();
+    return r == 0 ? secs : -1;
+}
+
+void quiet(void*, const char*) {}
+
+struct result {
+    double lib = 1e9, lib_check = 1e9, raw = 1e9, lib_bare = 1e9, raw_board = 1e9;
+};
+
+double measure_bare_at(const std::string& addr, const std::string& file, int rounds);
+
+// Runs the three measurements rounds times, interleaved, keeping the best.
+// The board and the raw peer must already listen at board_addr.
+result measure(const std::string& board_addr, const std::string& file, int rounds)
+{
+    result best;
+    pelk_cnc* dev = cnc_dev_register();
+    vesk_test_clear_servers();
+    vesk_test_seed_server(0, board_addr.c_str(), "BENCHBOARD01");
+    if (!dev || dev->cnc_open_dev_index(0, nullptr, nullptr) != 0) {
+        std::printf("cannot connect to the simulated board at %s\n", board_addr.c_str());
+        return best;
+    }
+    for (int i = 0; i < rounds; ++i) {
+        double t = library_write(file, 0);
+        if (t > 0 && t < best.lib) best.lib = t;
+        t = library_write(file, 1);
+        if (t > 0 && t < best.lib_check) best.lib_check = t;
+        t = raw_loop(board_addr, 9495);
+        if (t > 0 && t < best.raw) best.raw = t;
+        t = raw_loop(board_addr, VESK_TCP_PORT, true);
+        if (t > 0 && t < best.raw_board) best.raw_board = t;
+    }
+    dev->cnc_close_dev();
+    ::operator delete(static_cast<void*>(dev));
+    return best;
+}
+
+// The library alone: the same write against a peer that only answers, so
+// the simulated board's own work per chunk is left out.
+double measure_bare_at(const std::string& addr, const std::string& file, int rounds)
+{
+    double best = 1e9;
+    pelk_cnc* dev = cnc_dev_register();
+    vesk_test_clear_servers();
+    vesk_test_seed_server(0, addr.c_str(), "BENCHBOARD02");
+    if (!dev || dev->cnc_open_dev_index(0, nullptr, nullptr) != 0) return best;
+    for (int i = 0; i < rounds; ++i) {
+        double t = library_write(file, 0);
+        if (t > 0 && t < best) best = t;
+    }
+    dev->cnc_close_dev();
+    ::operator delete(static_cast<void*>(dev));
+    return best;
+}
+
+double measure_bare(const std::string& addr, const std::string& file, int rounds)
+{
+    raw_peer bare(addr, VESK_TCP_PORT);
+    return bare.ok ? measure_bare_at(addr, file, rounds) : 1e9;
+}
+
+void print_row(const char* network, const result& r)
+{
+    auto rate = [](double secs) { return FILE_BYTES / MIB / secs; };
+    std::printf("| %-16s | %8.1f | %9.1f | %8.1f | %9.1f | %9.1f | %6.3f | %11.3f | %10.3f | %11.3f |\n", network,
+                rate(r.lib), rate(r.lib_check), rate(r.raw), rate(r.lib_bare), rate(r.raw_board), r.raw / r.lib,
+                r.raw / r.lib_check, r.raw / r.lib_bare, r.raw / r.raw_board);
+}
+
+bsim::config board_config(const std::string& addr, const std::string& state_dir)
+{
+    bsim::config cfg;
+    cfg.tcp_addr = addr;
+    cfg.discovery = false;
+    cfg.state_dir = state_dir;
+    return cfg;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    vplat::set_debug_sink(&quiet, nullptr);  // trace lines are not what is measured
+
+    char tmpl[] = "/tmp/transfer_bench_XXXXXX";
+    if (!::mkdtemp(tmpl)) return 1;
+    const std::string dir = tmpl;
+    const std::string file = dir + "/payload.bin";
+    {
+        std::vector<char> data(FILE_BYTES);
+        std::mt19937 gen(1);
+        for (auto& c : data) c = static_cast<char>(gen());
+        std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+    }
+
+    std::printf("SD card write of a %zu MiB file in %zu-byte chunks, best of %d; MiB/s and ratio to the raw "
+                "stop-and-wait loop.\n\n",
+                FILE_BYTES >> 20, CHUNK, rounds);
+    std::printf("Columns: the library writing to the simulated board without and with the file checksum; the raw\n"
+                "loop against a peer that only answers; the library against that bare peer; the raw loop sending\n"
+                "the same frames straight to the simulated board (its own cost per chunk). Ratios are raw loop\n"
+                "time over the other time (1.0 = as fast as the raw loop).\n\n");
+    std::printf("| network          | library  | lib+check | raw loop | lib, bare | raw→board | ratio  | ratio+check | ratio bare | ratio board |\n");
+    std::printf("|------------------|----------|-----------|----------|-----------|-----------|--------|-------------|------------|-------------|\n");
+
+    {
+        std::string addr = "127.201." + std::to_string((::getpid() >> 8) & 0xFF) + "." +
+                           std::to_string(::getpid() & 0xFF);
+        bsim::board sim(board_config(addr, dir + "/board_lo"));
+        std::string why;
+        raw_peer peer(addr, 9495);
+        if (!sim.start(&why) || !peer.ok) {
+            std::printf("| loopback         | skipped: %s |\n", why.c_str());
+        } else {
+            result r = measure(addr, file, rounds);
+            r.lib_bare = measure_bare("127.202." + addr.substr(addr.find('.', 4) + 1), file, rounds);
+            print_row("loopback", r);
+        }
+    }
+
+    private_net net({"10.78.0.1"}, {"10.78.0.2", "10.78.0.3"});
+    if (!net.ok()) {
+        std::printf("| veth (MTU 1500)  | skipped: %s |\n", net.why_not().c_str());
+    } else {
+        net.enter_board_side();
+        {
+            bsim::board sim(board_config("10.78.0.2", dir + "/board_veth"));
+            std::string why;
+            bool up = sim.start(&why);
+            raw_peer peer("10.78.0.2", 9495);
+            raw_peer bare("10.78.0.3", VESK_TCP_PORT);
+            net.enter_host_side();
+            if (!up || !peer.ok || !bare.ok) {
+                std::printf("| veth (MTU 1500)  | skipped: %s |\n", why.c_str());
+            } else {
+                result r = measure("10.78.0.2", file, rounds);
+                r.lib_bare = measure_bare_at("10.78.0.3", file, rounds);
+                print_row("veth (MTU 1500)", r);
+            }
+            net.enter_board_side();  // the board's sockets close in their own namespace
+        }
+        net.leave();
+    }
+
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 0;
+}
