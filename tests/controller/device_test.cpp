@@ -189,29 +189,6 @@ TEST_F(device, close_callback_and_reopen)
     EXPECT_EQ(log.calls, 1);
 }
 
-TEST_F(device, unknown_board_fails_to_open)
-{
-    dev->cnc_close_dev();
-    traces.clear();
-    char unknown[12] = {'n', 'o', 'b', 'o', 'd', 'y'};
-    EXPECT_EQ(dev->cnc_open_dev(unknown, nullptr, nullptr), -4);
-    EXPECT_EQ(dev->cnc_open_dev_index(5, nullptr, nullptr), -4);
-    EXPECT_EQ(traces.lines(), (std::vector<std::string>{"cnc open dev.\n", "cnc open dev 5.\n"}));
-}
-
-TEST_F(device, state_probe_writes_no_trace)
-{
-    EXPECT_TRUE(dev->cnc_dev_state());
-    auto f = board->frames();
-    ASSERT_EQ(f.size(), 1u);
-    EXPECT_EQ(f[0].cmd, 0);
-    EXPECT_EQ(f[0].type, 2);
-    dev->cnc_close_dev();
-    traces.clear();
-    EXPECT_FALSE(dev->cnc_dev_state());
-    for (auto& line : traces.lines()) EXPECT_EQ(line, "send err.\n");  // the link's own, not ours
-}
-
 // Without any connection every operation returns -4 and still writes its
 // trace line; the two traces written after success do not appear, the state
 // probe says false without a trace.

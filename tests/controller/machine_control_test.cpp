@@ -29,24 +29,6 @@ protected:
     std::string pending;
 };
 
-TEST_F(machine_control, stop_continue_reset_are_bare_exchanges_with_traces)
-{
-    ASSERT_EQ(dev->cnc_dev_stop(), 0);
-    ASSERT_EQ(dev->cnc_dev_continue(), 0);
-    ASSERT_EQ(dev->cnc_dev_reset(), 0);
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 3u);
-    uint32_t args[3] = {6, 7, 14};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(f[i].cmd, 48);
-        EXPECT_EQ(f[i].type, 1);
-        EXPECT_EQ(f[i].arg, args[i]);
-        EXPECT_EQ(f[i].data_len, 0u);
-        EXPECT_EQ(f[i].crc, 0xFFFFFFFFu);
-    }
-    EXPECT_EQ(traces.lines(), (std::vector<std::string>{"cnc stop.\n", "cnc continue.\n", "cnc reset.\n"}));
-}
-
 TEST_F(machine_control, home_sends_the_home_line_through_the_parser)
 {
     ASSERT_EQ(dev->cnc_dev_home(), 0);
@@ -84,36 +66,6 @@ TEST_F(machine_control, parser_line_limits)
 
     EXPECT_EQ(dev->cnc_parser(nullptr), -7);
     EXPECT_TRUE(board->commands().empty());
-}
-
-TEST_F(machine_control, result_text_of_exactly_one_chunk_takes_two_reads)
-{
-    serve_result_text(1400);
-    std::vector<uint8_t> buf(10240);
-    uint16_t len = 0;
-    ASSERT_EQ(dev->cnc_get_results(buf.data(), uint16_t(buf.size()), &len), 0);
-    EXPECT_EQ(len, 1400);
-    EXPECT_EQ(buf[1399], uint8_t('a' + 1399 % 26));
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 2u);
-    for (auto& r : f) {
-        EXPECT_EQ(r.type, 2);
-        EXPECT_EQ(r.arg, 4u);
-        EXPECT_EQ(r.data_len, 1400u);
-    }
-    EXPECT_EQ(traces.lines(), std::vector<std::string>{"[result]:get 0 bytes.\n"});
-}
-
-TEST_F(machine_control, result_text_of_3000_bytes_arrives_in_three_chunks)
-{
-    serve_result_text(3000);
-    std::vector<uint8_t> buf(10240);
-    uint16_t len = 0;
-    ASSERT_EQ(dev->cnc_get_results(buf.data(), uint16_t(buf.size()), &len), 0);
-    EXPECT_EQ(len, 3000);
-    EXPECT_EQ(board->commands().size(), 3u);
-    for (size_t i = 0; i < 3000; ++i) ASSERT_EQ(buf[i], uint8_t('a' + i % 26)) << i;
-    EXPECT_EQ(traces.lines(), std::vector<std::string>{"[result]:get 200 bytes.\n"});
 }
 
 TEST_F(machine_control, result_text_larger_than_the_buffer_stops_at_its_end)
@@ -241,16 +193,6 @@ TEST_F(machine_control, status_name_length_beyond_the_field_is_cut)
     EXPECT_EQ(std::string(s.st.job_name, 128), name);
     EXPECT_EQ(s.st.drawer, 0x44);
     for (unsigned char g : s.guard) ASSERT_EQ(g, 0xEE);
-}
-
-TEST_F(machine_control, failed_status_read_leaves_the_record_alone)
-{
-    board->reject_when([](const frame&) { return true; });
-    cnc_status st;
-    std::memset(&st, 0x5A, sizeof st);
-    EXPECT_EQ(dev->cnc_get_status(&st), -4);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(&st);
-    for (size_t i = 0; i < sizeof st; ++i) ASSERT_EQ(p[i], 0x5A);
 }
 
 }  // namespace

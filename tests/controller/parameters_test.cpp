@@ -102,23 +102,6 @@ TEST_F(parameters, missing_file_gives_minus_1_and_sends_nothing)
     EXPECT_EQ(traces.lines(), std::vector<std::string>{"cnc write param.\n"});
 }
 
-TEST_F(parameters, table_read_is_written_as_one_value_per_line)
-{
-    bytes table = floats({1.5f, 0.0f, 20.0f});
-    board->set_script([&table](const frame& f) { return f.arg == 9 ? table : default_answer(f); });
-    ASSERT_EQ(dev->cnc_read_param(), 0);
-    EXPECT_EQ(read_file(), "1.500000\n0.000000\n20.000000\n");
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 1u);
-    EXPECT_EQ(f[0].type, 2);
-    EXPECT_EQ(f[0].data_len, 2048u);
-
-    // Round trip: the file just written goes back as the same table.
-    board->clear();
-    ASSERT_EQ(dev->cnc_write_param(), 0);
-    EXPECT_EQ(board->commands().at(0).payload(), table);
-}
-
 TEST_F(parameters, failed_table_read_leaves_the_file_alone)
 {
     write_file("keep\n");
@@ -151,38 +134,6 @@ TEST_F(parameters, buffers_and_flash_blocks)
                                                        "cnc load param 1.\n"}));
 }
 
-TEST_F(parameters, user_data_read_modify_write)
-{
-    bytes area(256, 0);
-    for (size_t i = 0; i < area.size(); ++i) area[i] = uint8_t(i);
-    board->set_script([&area](const frame& f) -> bytes {
-        if (f.cmd != 50) return default_answer(f);
-        if (f.type == 2) return bytes(area.begin() + f.arg, area.begin() + f.arg + f.data_len);
-        bytes p = f.payload();
-        std::copy(p.begin(), p.end(), area.begin() + f.arg);
-        return {};
-    });
-    uint8_t id[12] = {};
-    ASSERT_EQ(dev->cnc_read_user_data(id, 16, sizeof id), 0);
-    EXPECT_EQ(id[0], 16);
-    EXPECT_EQ(id[11], 27);
-    std::memcpy(id, "MACHINE", 7);
-    ASSERT_EQ(dev->cnc_write_user_data(id, 16, sizeof id), 0);
-    uint8_t back[12] = {};
-    ASSERT_EQ(dev->cnc_read_user_data(back, 16, sizeof back), 0);
-    EXPECT_EQ(std::memcmp(back, id, sizeof id), 0);
-    EXPECT_EQ(area[15], 15);
-    EXPECT_EQ(area[28], 28);
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 3u);
-    EXPECT_EQ(f[0].type, 2);
-    EXPECT_EQ(f[0].arg, 16u);
-    EXPECT_EQ(f[0].data_len, 12u);
-    EXPECT_EQ(f[1].type, 4);
-    EXPECT_EQ(traces.lines()[0], "cnc read user data from 16 - 12 bytes.\n");
-    EXPECT_EQ(traces.lines()[1], "cnc write user data from 16 - 12 bytes.\n");
-}
-
 class material_changer : public board_test {};
 
 TEST_F(material_changer, requests_carry_unit_operation_and_parameter)
@@ -205,73 +156,6 @@ TEST_F(material_changer, requests_carry_unit_operation_and_parameter)
     EXPECT_EQ(traces.lines(), (std::vector<std::string>{"cnc ar0 change pad from 2 to 5.\n",
                                                        "cnc ar0 open cylinder.\n", "cnc ar0 close cylinder.\n",
                                                        "cnc ar0 home.\n"}));
-}
-
-TEST_F(material_changer, queries_read_the_reply)
-{
-    board->set_script([](const frame& f) -> bytes {
-        bytes p = f.payload();
-        if (f.arg != 17) return default_answer(f);
-        if (p[1] == 2) return {0, 2, 0, 0, 0xEF, 0xCD, 0xAB, 0x00};
-        if (p[1] == 6) return {0, 6, 0, 0, 0x03, 0x00, 0x01, 0x00};
-        if (p[1] == 4) {
-            bytes log(4096, 'L');
-            log[4] = 'x';
-            log[10] = 0;
-            return log;
-        }
-        return p;
-    });
-    uint32_t point = 0;
-    ASSERT_EQ(dev->cnc_ar_get_point(&point), 0);
-    EXPECT_EQ(point, 0xABCDEFu);
-    int32_t version = 0;
-    ASSERT_EQ(dev->cnc_ar_get_version(&version), 0);
-    EXPECT_EQ(version, 0x00010003);
-    std::vector<char> text(5000, '#');
-    ASSERT_EQ(dev->cnc_ar_get_log(text.data(), 5000), 0);
-    EXPECT_EQ(text[0], 'x');
-    EXPECT_EQ(text[6], 0);  // copied as it is, zeros included
-    EXPECT_EQ(text[3999], 'L');
-    EXPECT_EQ(text[4000], '#');
-
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 3u);
-    EXPECT_EQ(f[0].type, 1);
-    EXPECT_EQ(f[0].payload(), (bytes{0, 2, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(f[1].payload(), (bytes{0, 6, 0, 0, 0, 0, 0, 0}));
-    ASSERT_EQ(f[2].data_len, 4096u);
-    EXPECT_EQ(f[2].payload()[1], 4);
-    EXPECT_EQ(f[2].payload()[4095], 0);
-    EXPECT_EQ(traces.lines(), (std::vector<std::string>{"cnc ar0 get ponit 0xabcdef.\n",
-                                                       "cnc ar0 get version.\n", "cnc ar0 get log message.\n"}));
-}
-
-TEST_F(material_changer, failed_queries_leave_outputs_and_write_no_late_trace)
-{
-    board->reject_when([](const frame&) { return true; });
-    uint32_t point = 11;
-    int32_t version = 12;
-    char text[8] = "keep";
-    EXPECT_EQ(dev->cnc_ar_get_point(&point), -4);
-    EXPECT_EQ(dev->cnc_ar_get_version(&version), -4);
-    EXPECT_EQ(dev->cnc_ar_get_log(text, sizeof text), -4);
-    EXPECT_EQ(dev->cnc_rgb_set_state(1, 2, 3), -4);
-    EXPECT_EQ(point, 11u);
-    EXPECT_EQ(version, 12);
-    EXPECT_STREQ(text, "keep");
-    EXPECT_EQ(traces.lines(), (std::vector<std::string>{"cnc ar0 get version.\n", "cnc ar0 get log message.\n"}));
-}
-
-TEST_F(material_changer, led_state_block_and_trace_after_success)
-{
-    ASSERT_EQ(dev->cnc_rgb_set_state(3, 2, 500), 0);
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 1u);
-    EXPECT_EQ(f[0].type, 4);
-    EXPECT_EQ(f[0].arg, 18u);
-    EXPECT_EQ(f[0].payload(), (bytes{3, 2, 0xF4, 0x01, 0, 0}));
-    EXPECT_EQ(traces.lines(), std::vector<std::string>{"cnc rgb set state 2@500.\n"});
 }
 
 }  // namespace
