@@ -65,6 +65,9 @@ int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, 
     // buffer behind it in the same send, without a copy.
     unsigned char head[VESK_HEAD_SIZE];
     unsigned offset = 0;
+    // Without a buffer there is no payload to send: announcing one the board
+    // then waits for would put the stream out of step.
+    if (data == nullptr && type != XFER_READ) len = 0;
     for (;;) {
         unsigned chunk = std::min<unsigned>(len - offset, VESK_MAX_PAYLOAD);
         const unsigned char* payload = nullptr;

@@ -93,7 +93,7 @@ TEST_F(link_test, read_write_and_exchange_framing)
 
     unsigned char empty[1] = {0};
     EXPECT_EQ(link->eth_send_cmd(48, XFER_WRITE, 13, empty, 0, nullptr), 0);
-    EXPECT_EQ(link->eth_send_cmd(48, XFER_WRITE, 13, nullptr, 0, nullptr), 0);
+    EXPECT_EQ(link->eth_send_cmd(48, XFER_WRITE, 13, nullptr, 5, nullptr), 0);  // no buffer: nothing announced
     unsigned char ex[4] = {1, 2, 3, 4};
     EXPECT_EQ(link->eth_send_cmd(18, XFER_EXCHANGE, 0, ex, 4, nullptr), 0);
 
@@ -106,6 +106,7 @@ TEST_F(link_test, read_write_and_exchange_framing)
     EXPECT_EQ(f[2].crc(), 0u);  // empty buffer
     EXPECT_EQ(f[2].data_len(), 0u);
     EXPECT_EQ(f[3].crc(), 0xFFFFFFFFu);  // no buffer
+    EXPECT_EQ(f[3].data_len(), 0u);
     EXPECT_EQ(f[4].type(), XFER_EXCHANGE);
     EXPECT_EQ(f[4].payload(), (std::vector<unsigned char>{1, 2, 3, 4}));
     EXPECT_EQ(f[4].crc(), payload_crc32(reinterpret_cast<const char*>(ex), 4));
