@@ -67,35 +67,6 @@ TEST_F(transfer, sd_write_with_checksum_is_byte_exact)
     EXPECT_EQ(traces.lines(), expected);
 }
 
-TEST_F(transfer, checksum_covers_whole_blocks_and_the_padded_tail)
-{
-    // 8192 + 5 bytes: one full block, then a short one padded to 8.
-    bytes content = random_bytes(8197, 7);
-    write_file("big.bin", content);
-    _flash_msg m = make_msg(FLASH_TARGET_SDCARD, 4, "big.bin");
-    m.check = 1;
-    ASSERT_EQ(mcu_bsp_sdcard(&m), 0);
-    bytes padded = content;
-    padded.resize(8200, 0);
-    uint32_t expect = payload_crc32(reinterpret_cast<const char*>(padded.data()), int(padded.size()));
-    EXPECT_EQ(get_le32(m.checksum), expect);
-
-    auto f = board->commands();
-    ASSERT_EQ(f.size(), 5u);  // create, two chunks, checksum, close
-    EXPECT_EQ(f[1].data_len, 8192u);
-    EXPECT_EQ(f[2].arg, 8192u);
-    EXPECT_EQ(f[2].data_len, 8u);
-
-    // An empty file sends nothing after the create and fails.
-    write_file("empty.bin", {});
-    board->clear();
-    _flash_msg e = make_msg(FLASH_TARGET_SDCARD, 4, "empty.bin");
-    e.check = 1;
-    EXPECT_EQ(mcu_bsp_sdcard(&e), -4);
-    EXPECT_EQ(board->commands().size(), 1u);
-    EXPECT_EQ(get_le32(e.checksum), 0u);
-}
-
 TEST_F(transfer, fpga_write_pads_the_last_chunk_and_ends_progress_at_1024)
 {
     bytes image = random_bytes(1023, 3);
@@ -315,11 +286,6 @@ TEST_F(transfer, updates_staged_on_the_card)
     EXPECT_EQ(m.check, 0);
     EXPECT_EQ(progress, -1);  // drive firmware does not report progress
     EXPECT_EQ(sequence(), (seq{{21, 1, 4}, {20, 0, 4}, {20, 8192, 4}, {21, 4, 4}, {9, 6, 1}}));
-
-    board->clear();
-    _flash_msg dc = make_msg(0, 0, "spindle.bin");
-    ASSERT_EQ(mcu_bsp_update_dc(&dc), 0);
-    EXPECT_EQ(std::get<1>(sequence().back()), 7u);
 
     // By name: only len bytes of the name; a name shorter than len ends at its terminator.
     write_file("boot", random_bytes(10, 2));

@@ -101,15 +101,4 @@ TEST_F(sim_transfer, spindle_update_progress_reaches_the_end)
     EXPECT_EQ(value, int(firmware.size()));
 }
 
-TEST_F(sim_transfer, lost_link_mid_transfer_fails)
-{
-    write_file("big.bin", random_bytes(100000, 4));
-    sim->arm_fault(bsim::fault_kind::close_now, 20, 3);
-    _flash_msg wr = make_msg(FLASH_TARGET_SDCARD, 4, "big.bin");
-    wr.check = 1;
-    EXPECT_EQ(mcu_bsp_sdcard(&wr), -4);
-    EXPECT_TRUE(traces.contains("mcu_update_flash():err,4\n"));
-    EXPECT_EQ(sim->stats().checksum_ok, 0u);
-}
-
 }  // namespace
