@@ -48,7 +48,10 @@ void corrupt(send_plan& p, fault_kind k, uint32_t oversized)
     }
     case fault_kind::garbage:
         // Bytes that are no frame at all: no magic, nothing that matches.
+        // The length field reads 0, so a host that believes it waits for no
+        // body and sees the garbage at once.
         for (size_t i = 0; i < v.size(); ++i) v[i] = uint8_t(0x47 + i * 13);
+        v[6] = v[7] = 0;
         p.note += " garbage";
         break;
     case fault_kind::byte_by_byte: p.one_byte_at_a_time = true; p.note += " byte-by-byte"; break;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "faults.h"
@@ -71,6 +72,8 @@ bool transmit(board::impl& b, connection& c, const send_plan& p)
         return false;
     }
     if (p.close_after) {
+        // Let the last reply be taken before the hang-up follows it.
+        pause_ms(b, 20);
         hang_up(b, c, "fault: close after frame count");
         return false;
     }
@@ -126,9 +129,9 @@ bool answer(board::impl& b, connection& c, const request& r)
         }
         plan = plan_reply(b, r, out, c.frames);
         if (!plan.silent && !plan.close_before) ++b.cnt.replies_sent;
-        b.trace(std::string("-> #") + std::to_string(c.frames) + " cmd=" + std::to_string(r.cmd) +
-                " arg=0x" + [&] { char x[16]; std::snprintf(x, sizeof x, "%x", r.arg); return std::string(x); }() +
-                " reply_len=" + std::to_string(out.size()) +
+        char head[64];
+        std::snprintf(head, sizeof head, "-> #%llu cmd=%u arg=0x%x", (unsigned long long)c.frames, r.cmd, r.arg);
+        b.trace(head + std::string(" reply_len=") + std::to_string(out.size()) +
                 (out.empty() ? "" : " [" + hex_prefix(out, 16) + "]") + plan.note);
     }
     return transmit(b, c, plan);
