@@ -64,7 +64,7 @@ std::string sd_name(const std::vector<uint8_t>& field)
 {
     std::string n;
     for (uint8_t c : field) {
-        if (c == 0 || n.size() >= 255) break;
+        if (c < 0x20 || n.size() >= 255) break;  // a control byte ends the name as NUL does
         n += c == '\\' ? '/' : char(c);
     }
     if (n.size() >= 2 && n[1] == ':') n.erase(0, 2);
