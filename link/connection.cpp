@@ -64,8 +64,33 @@ assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err)
 
 assemble_result vesk_connection::assemble(int* err)
 {
+    if (failure_left) {
+        failure_left = false;
+        *err = left_err;
+        return left_result;
+    }
     socket_source src(sock);
     return assemble_reply(src, *assembling, err);  // only this thread swaps it away
+}
+
+const reply_slot* vesk_connection::read_own_reply()
+{
+    if (failure_left) return nullptr;
+    reply_slot* own;
+    {
+        std::lock_guard<std::mutex> g(handoff);
+        own = reading;  // only the sender swaps it, in take()
+    }
+    socket_source src(sock);
+    int err = 0;
+    assemble_result r = assemble_reply(src, *own, &err);
+    if (r == assemble_result::complete) return own;
+    if (open) {
+        failure_left = true;
+        left_result = r;
+        left_err = err;
+    }
+    return nullptr;
 }
 
 void vesk_connection::publish()

@@ -51,13 +51,27 @@ struct vesk_connection {
     std::atomic<bool> link_lost{false};
     vplat::semaphore1 recv_sem;
 
-    // Receive thread side: read one reply into the assembling slot.
+    // Whoever reads from the socket holds this: the receive thread while
+    // the link is idle, a sender while it reads its own reply. A sender
+    // that reads its reply itself saves the wake-up of a second thread.
+    std::mutex read_mutex;
+
+    // Receive thread side, under read_mutex: the next reply into the
+    // assembling slot, or the failure a sender met and left to this thread.
     // On failure *err holds the platform error (0 for a hang-up).
     assemble_result assemble(int* err);
+    // Receive thread side, under read_mutex: whether assemble() has anything
+    // to do now (bytes waiting, or a failure a sender left).
+    bool failure_pending_or_readable() { return failure_left || vplat::wait_readable(sock, 0) != 0; }
     // Receive thread side: hand the assembled reply over and wake the sender.
     void publish();
-    // Sender side, after recv_sem: the newest reply, or null when none is new.
+    // Sender side, after recv_sem or under read_mutex: the reply the
+    // receive thread handed over, or null when none is new.
     const reply_slot* take();
+    // Sender side, under read_mutex: read the reply into the sender's own
+    // slot. Null when the read failed; a failure on an open link is left
+    // for the receive thread, which reports it and closes the link.
+    const reply_slot* read_own_reply();
     // Sender side, before sending: forget a reply nobody asked for.
     void discard_pending();
 
@@ -70,6 +84,10 @@ private:
     reply_slot* ready = &slots[1];
     reply_slot* reading = &slots[2];
     bool ready_fresh = false;
+    // A sender's failed read, for the receive thread (under read_mutex).
+    bool failure_left = false;
+    assemble_result left_result = assemble_result::complete;
+    int left_err = 0;
 };
 
 // Counts running receive threads of one link object.

@@ -34,6 +34,12 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
     }
 
     const reply_slot* reply = nullptr;
+    {
+        // Read the reply here unless the receive thread got to it first.
+        std::lock_guard<std::mutex> rl(c->read_mutex);
+        reply = c->take();
+        if (reply == nullptr && c->open) reply = c->read_own_reply();
+    }
     while (reply == nullptr) {
         c->recv_sem.acquire();
         if (c->link_lost) {

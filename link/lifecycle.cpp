@@ -141,11 +141,17 @@ void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c)
             break;
         }
         int err = 0;
-        assemble_result r = c->assemble(&err);
-        if (r == assemble_result::complete) {
-            c->publish();
-            continue;
+        assemble_result r;
+        {
+            std::lock_guard<std::mutex> rl(c->read_mutex);
+            // A sender may have read what woke us; its failure, if any, waits here.
+            if (!c->failure_pending_or_readable()) continue;
+            r = c->assemble(&err);
+            // Handed over before a sender can look, or it would wait on the
+            // socket for a reply that has already been read.
+            if (r == assemble_result::complete) c->publish();
         }
+        if (r == assemble_result::complete) continue;
         if (!c->open) break;  // our own close woke the read
         if (r == assemble_result::peer_closed)
             vplat::debug_output("recv() server disconnect.\n");

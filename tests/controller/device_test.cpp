@@ -9,12 +9,10 @@
 #include "support.h"
 #include "vesk_testing.h"
 
-namespace {
-
-using bytes = std::vector<unsigned char>;
-
 // The console's view of the interface: its own declaration with the same
-// operations in the same places, used only through the virtual table.
+// operations in the same places, used only through the virtual table. It
+// stays outside the unnamed namespace: there the compiler may assume it has
+// no implementation anywhere and turn every call into a pure-virtual abort.
 struct console_view {
     virtual int op00(char*, pelk_close_callback, void*) = 0;
     virtual int op01(int, pelk_close_callback, void*) = 0;
@@ -45,6 +43,10 @@ struct console_view {
     virtual int op26(int32_t*) = 0;
     virtual int op27(uint8_t, uint8_t, uint32_t) = 0;
 };
+
+namespace {
+
+using bytes = std::vector<unsigned char>;
 
 struct close_log {
     int calls = 0;
