@@ -1,8 +1,33 @@
 // Routes a request to its command family. Unknown commands get an empty
 // reply, as the board answers every frame.
+#include <cstdio>
+
 #include "impl.h"
 
 namespace bsim {
+
+namespace {
+
+// One line of the outputs a technician watches, after a command changed them.
+void trace_outputs(board::impl& b)
+{
+    const auto& p = b.st.per;
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "   outputs: led r%u g%u b%u, buzzer duty %u period %u, strip progress %u fh %u bh %u, "
+                  "tool %u/%u, dust %u",
+                  p.status_led[0], p.status_led[1], p.status_led[2], p.buzzer_duty, p.buzzer_period, p.rgb_progress,
+                  p.rgb_fh, p.rgb_bh, p.tool_switch[0], p.tool_switch[1], p.dust);
+    b.trace(line);
+}
+
+bool changes_outputs(const request& r)
+{
+    if (r.cmd == 17 || r.cmd == 18 || r.cmd == 23) return true;
+    return r.cmd == 48 && (r.arg == 12 || r.arg == 15 || r.arg == 18);
+}
+
+}  // namespace
 
 void dispatch(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
@@ -27,6 +52,7 @@ void dispatch(board::impl& b, const request& r, std::vector<uint8_t>& out)
         b.trace("   unknown command " + std::to_string(r.cmd));
         break;
     }
+    if (changes_outputs(r)) trace_outputs(b);
     // A reply never carries more than the host asked for or sent.
     if (r.type != T_WRITE && out.size() > r.data_len) out.resize(r.data_len);
     if (out.size() > MAX_PAYLOAD) out.resize(MAX_PAYLOAD);

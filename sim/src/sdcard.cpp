@@ -179,7 +179,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
 void handle_update(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
     auto& u = b.st.upd;
-    if (r.type == T_READ && r.arg == 8) {
+    if (r.arg == 8) {
         int32_t progress = u.failed ? -1 : int32_t(std::min<double>(u.done, u.size));
         out.resize(4);
         put32(out.data(), uint32_t(progress));
