@@ -6,11 +6,18 @@
 
 namespace {
 
-// Reads exactly len bytes unless the source ends or fails.
-assemble_result read_exact(byte_source& src, unsigned char* dst, size_t len, int* err)
+constexpr int stall_ms = 1000;
+
+// Reads exactly len bytes unless the source ends or fails; a bounded read
+// also fails when the source falls silent.
+assemble_result read_exact(byte_source& src, unsigned char* dst, size_t len, int* err, bool bounded = false)
 {
     size_t got = 0;
     while (got < len) {
+        if (bounded && !src.wait(stall_ms)) {
+            *err = vplat::error_stalled();
+            return assemble_result::failed;
+        }
         long n = src.read(dst + got, len - got, err);
         if (n == 0) {
             *err = 0;
@@ -33,6 +40,7 @@ struct socket_source : byte_source {
         if (n < 0) *err = vplat::last_error();
         return n;
     }
+    bool wait(int ms) override { return vplat::wait_readable(sock, ms) != 0; }
     vplat::socket_t sock;
 };
 
@@ -51,12 +59,12 @@ assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err)
     // Too long for any frame: keep the first bytes, drop the rest, so the
     // stream stays in step and the sender rejects the reply.
     slot.oversized = true;
-    r = read_exact(src, slot.buf + VESK_HEAD_SIZE, VESK_MAX_PAYLOAD, err);
+    r = read_exact(src, slot.buf + VESK_HEAD_SIZE, VESK_MAX_PAYLOAD, err, true);
     unsigned char sink[1024];
     size_t left = reply_len - VESK_MAX_PAYLOAD;
     while (left > 0 && r == assemble_result::complete) {
         size_t n = left < sizeof sink ? left : sizeof sink;
-        r = read_exact(src, sink, n, err);
+        r = read_exact(src, sink, n, err, true);
         left -= n;
     }
     return r;

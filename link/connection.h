@@ -26,11 +26,15 @@ struct byte_source {
     virtual ~byte_source() = default;
     // As recv: a byte count, 0 at the end, -1 on failure with *err set.
     virtual long read(unsigned char* dst, size_t len, int* err) = 0;
+    // False when nothing arrives within ms.
+    virtual bool wait(int ms) = 0;
 };
 
 // Reads one reply into slot: the whole header, then exactly the announced
 // payload. A reply longer than a frame is read to its end and marked
-// oversized, keeping only what fits.
+// oversized, keeping only what fits; when its bytes stop coming for a
+// second (garbage announcing a length nobody sends) the read fails, so the
+// link is closed rather than left waiting.
 assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err);
 
 struct vesk_connection {

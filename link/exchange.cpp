@@ -42,12 +42,15 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
     }
     while (reply == nullptr) {
         c->recv_sem.acquire();
+        // A reply that arrived whole before the board hung up still answers.
+        reply = c->take();
+        if (reply != nullptr) break;
         if (c->link_lost) {
             vplat::debug_output("recv timeout.\n");
             return VESK_ERR_LINK_LOST;
         }
         if (!c->open) return VESK_ERR_LINK_LOST;
-        reply = c->take();  // null: a wake-up left by a discarded reply
+        // Still open and nothing new: a wake-up left by a discarded reply.
     }
 
     const auto* req = reinterpret_cast<const unsigned char*>(head);

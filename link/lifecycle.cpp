@@ -131,8 +131,8 @@ void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c)
     std::shared_ptr<vesk_thread_count> count = self->threads;
     c->link_lost = false;
     while (c->open) {
+        // A quiet second still looks below: a sender may have left a failure.
         int w = vplat::wait_readable(c->sock, 1000);
-        if (w == 0) continue;
         if (w < 0) {
             if (c->open) {
                 vplat::debug_output("select() failed\n");

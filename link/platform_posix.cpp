@@ -238,6 +238,8 @@ bool error_is_transient(int err)
     return err == EINTR || err == EAGAIN || err == EWOULDBLOCK || err == ETIMEDOUT;
 }
 
+int error_stalled() { return EPROTO; }
+
 bool parse_ipv4(const char* text, vesk_addr* out)
 {
     vesk_addr a{};

@@ -54,6 +54,8 @@ VESK_API int wait_readable(socket_t s, int timeout_ms);
 VESK_API int last_error();
 // Interrupted, would-block and timed-out reads: not a lost link.
 VESK_API bool error_is_transient(int err);
+// The code reported when a peer stops in the middle of a frame it announced.
+VESK_API int error_stalled();
 
 // Dotted text to address; an empty text gives the wildcard address.
 VESK_API bool parse_ipv4(const char* text, vesk_addr* out);

@@ -26,6 +26,7 @@ struct piece_source : byte_source {
         at += piece;
         return static_cast<long>(piece);
     }
+    bool wait(int) override { return at < size; }
 };
 
 }  // namespace

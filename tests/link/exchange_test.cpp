@@ -78,6 +78,26 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
     EXPECT_EQ(small[12], 0xEE);
     EXPECT_TRUE(link->eth_device_state());
     EXPECT_EQ(closes.calls, 0);
+
+    // Garbage announcing a length nobody sends: the link is closed, not left waiting.
+    peer.set_script([](peer_session& s, const request_frame& r) {
+        s.send(r.cmd() == 7 ? make_reply_len(r.cmd(), r.arg(), 0x9000, 100) : default_reply(r));
+    });
+    EXPECT_EQ(link->eth_send_cmd(7, XFER_READ, 0, big.data(), 16, &got), VESK_ERR_NOT_CONNECTED);
+    EXPECT_EQ(closes.calls, 1);
+}
+
+TEST_F(link_test, a_whole_reply_counts_even_when_the_board_hangs_up_after_it)
+{
+    peer.set_script([](peer_session& s, const request_frame& r) {
+        s.send(make_reply(r.cmd(), r.arg(), {1, 2, 3, 4}));
+        s.hang_up();
+    });
+    ASSERT_EQ(open(), 0);
+    unsigned char b[4] = {};
+    EXPECT_EQ(link->eth_send_cmd(3, XFER_READ, 0, b, 4, nullptr), 0);
+    EXPECT_EQ(b[3], 4);
+    EXPECT_EQ(link->eth_send_cmd(3, XFER_READ, 0, b, 4, nullptr), VESK_ERR_NOT_CONNECTED);
 }
 
 TEST_F(link_test, short_and_empty_replies)
