@@ -135,6 +135,7 @@ void board::stop()
     close_fd(b.udp_fd);
     close_fd(b.answer_fd);
     std::lock_guard<std::mutex> g(b.lock);
+    sd_close_file(b);
     b.trace("-- board down");
     save_state(b, true);
 }

@@ -64,17 +64,20 @@ void corrupt(send_plan& p, fault_kind k, uint32_t oversized)
 
 }  // namespace
 
-send_plan plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no)
+void plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no,
+                send_plan& p)
 {
     const faults& f = b.flt;
-    send_plan p;
-    p.bytes = encode_reply(r, payload);
+    std::vector<uint8_t> bytes = std::move(p.bytes);
+    p = send_plan{};
+    p.bytes = std::move(bytes);
+    encode_reply(r, payload, p.bytes);
     p.delay_ms = f.delay_ms;
 
     if (std::find(f.mute_cmds.begin(), f.mute_cmds.end(), int(r.cmd)) != f.mute_cmds.end()) {
         p.silent = true;
         p.note = " mute";
-        return p;
+        return;
     }
     if (targets(f, r)) {
         if (f.bad_magic) corrupt(p, fault_kind::bad_magic, 0);
@@ -109,7 +112,6 @@ send_plan plan_reply(board::impl& b, const request& r, const std::vector<uint8_t
             corrupt(p, shot.kind, uint32_t(shot.delay_ms));
         }
     }
-    return p;
 }
 
 std::vector<uint8_t> unsolicited_frame()
@@ -118,7 +120,9 @@ std::vector<uint8_t> unsolicited_frame()
     r.cmd = 0xEE;
     r.type = T_READ;
     r.arg = 0xEEEEEEEE;
-    return encode_reply(r, std::vector<uint8_t>(4, 0xEE));
+    std::vector<uint8_t> out;
+    encode_reply(r, std::vector<uint8_t>(4, 0xEE), out);
+    return out;
 }
 
 }  // namespace bsim

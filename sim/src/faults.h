@@ -22,8 +22,10 @@ struct send_plan {
     std::string note;              // what was done to the reply, for the trace
 };
 
-// frame_no counts the frames of this connection from 1. Lock held.
-send_plan plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no);
+// Fills p anew (keeping the storage of its bytes); frame_no counts the
+// frames of this connection from 1. Lock held.
+void plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no,
+                send_plan& p);
 
 // The frame sent unasked when unsolicited_after_ms is set.
 std::vector<uint8_t> unsolicited_frame();

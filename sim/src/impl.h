@@ -161,8 +161,16 @@ struct board::impl {
     std::deque<std::string> recent;  // recent trace lines
     std::ofstream trace_out;
 
+    // The SD file named by st.sd.open_name, kept open across data frames;
+    // -1 until the first data frame or create/open needs it.
+    int sd_fd = -1;
+
     // Helpers (lock held).
     void trace(const std::string& line);
+    // True when trace lines go anywhere but the recent-lines ring; lines
+    // written per frame are only formatted then.
+    bool tracing() const { return bool(cfg.trace_sink) || cfg.trace_file == "-" || trace_out.is_open(); }
+
     void log_event(const std::string& text);  // appended to the SD card's cnc_log.txt
     void mark(unsigned bits) { dirty |= bits; }
     std::string sd_dir() const { return dir + "/sd"; }
@@ -198,8 +206,11 @@ void raise_alarm(board::impl& b, uint16_t code, const std::string& why);
 // SD file helpers (sdcard.cpp).
 std::string sd_name(const std::vector<uint8_t>& field);
 uint32_t sd_file_checksum(const std::string& path, bool* exists);
-void write_file_at(const std::string& path, uint32_t off, const std::vector<uint8_t>& data);
+// False when the file could not be opened or written.
+bool write_file_at(const std::string& path, uint32_t off, const std::vector<uint8_t>& data);
 void read_file_at(const std::string& path, uint32_t off, uint32_t want, std::vector<uint8_t>& out);
+// Closes the kept SD file, if any; the next data frame opens it again.
+void sd_close_file(board::impl& b);
 
 // Replies of at most want bytes from a byte area starting at off.
 void read_area(const std::vector<uint8_t>& area, uint32_t off, uint32_t want, std::vector<uint8_t>& out);

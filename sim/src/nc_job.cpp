@@ -114,9 +114,13 @@ void deliver_result(board::impl& b, uint32_t want, std::vector<uint8_t>& out)
     if (!m.delivering) {
         m.delivery.clear();
         if (!m.result.empty()) {
-            m.delivery = "{";
-            for (size_t i = 0; i < m.result.size(); ++i)
-                m.delivery += (i ? "," : "") + json_string(m.result[i].first) + ":" + m.result[i].second;
+            m.delivery += '{';  // cleared above
+            for (size_t i = 0; i < m.result.size(); ++i) {
+                if (i) m.delivery += ',';
+                m.delivery += json_string(m.result[i].first);
+                m.delivery += ':';
+                m.delivery += m.result[i].second;
+            }
             m.delivery += "}";
         }
         m.result.clear();
@@ -136,9 +140,15 @@ void nc_data(board::impl& b, const request& r, std::vector<uint8_t>& out)
     std::string path = b.sd_file(j.name);
     if (r.type == T_READ) return read_file_at(path, r.arg, r.data_len, out);
     std::error_code ec;
-    fs::create_directories(b.sd_dir(), ec);
-    if (r.arg == 0) fs::remove(path, ec);  // a download starts over
-    write_file_at(path, r.arg, r.payload);
+    if (r.arg == 0) {
+        sd_close_file(b);  // the kept SD file may be this one
+        fs::remove(path, ec);  // a download starts over
+    }
+    if (!write_file_at(path, r.arg, r.payload)) {
+        // The card's directory is made when a write finds it missing.
+        fs::create_directories(b.sd_dir(), ec);
+        write_file_at(path, r.arg, r.payload);
+    }
     j.download_bytes = r.arg == 0 ? uint32_t(r.payload.size()) : std::max<uint32_t>(j.download_bytes, r.arg + uint32_t(r.payload.size()));
     j.last_data = clock_type::now();
 }

@@ -61,7 +61,10 @@ template <typename T>
 std::string numbers(const T* v, size_t n)
 {
     std::string s;
-    for (size_t i = 0; i < n; ++i) s += (i ? " " : "") + std::to_string(v[i]);
+    for (size_t i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        s += std::to_string(v[i]);
+    }
     return s;
 }
 

@@ -1,6 +1,10 @@
 // The SD card: files kept as real files under <state>/sd, file commands
 // (command 21), file data by offset (command 20), and updates staged on the
 // card with their progress counter (command 9, arguments 4 to 8).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -33,29 +37,69 @@ uint64_t file_size(const std::string& path, bool* exists)
     return ec ? 0 : n;
 }
 
+
+// Writes all of data at off; false when the file refused some of it.
+bool pwrite_all(int fd, const uint8_t* data, size_t n, uint64_t off)
+{
+    while (n > 0) {
+        ssize_t w = ::pwrite(fd, data, n, off_t(off));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        data += w, off += uint64_t(w), n -= size_t(w);
+    }
+    return true;
+}
+
+// Reads up to want bytes at off into out; fewer at the end of the file.
+void pread_some(int fd, uint64_t off, uint32_t want, std::vector<uint8_t>& out)
+{
+    out.resize(want);
+    size_t got = 0;
+    while (got < want) {
+        ssize_t n = ::pread(fd, out.data() + got, want - got, off_t(off + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    out.resize(got);
+}
+
+// The kept file for data frames, opened on first use. A write creates the
+// file when it is missing (an erase may have removed it since the open).
+int sd_data_fd(board::impl& b, bool for_write)
+{
+    if (b.sd_fd < 0) {
+        std::string path = b.sd_file(b.st.sd.open_name);
+        b.sd_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (for_write ? O_CREAT : 0), 0666);
+    }
+    return b.sd_fd;
+}
+
 }  // namespace
 
-void write_file_at(const std::string& path, uint32_t off, const std::vector<uint8_t>& data)
+void sd_close_file(board::impl& b)
 {
-    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
-    if (!f) {
-        std::ofstream create(path, std::ios::binary);
-        create.close();
-        f.open(path, std::ios::in | std::ios::out | std::ios::binary);
-    }
-    f.seekp(off);
-    f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    if (b.sd_fd >= 0) ::close(b.sd_fd);
+    b.sd_fd = -1;
+}
+
+// Path-based variants for files other than the kept one (NC job files,
+// staged update images): one open per call.
+bool write_file_at(const std::string& path, uint32_t off, const std::vector<uint8_t>& data)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = pwrite_all(fd, data.data(), data.size(), off);
+    ::close(fd);
+    return ok;
 }
 
 void read_file_at(const std::string& path, uint32_t off, uint32_t want, std::vector<uint8_t>& out)
 {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) return;
-    f.seekg(off);
-    if (!f) return;
-    out.resize(want);
-    f.read(reinterpret_cast<char*>(out.data()), want);
-    out.resize(size_t(f.gcount()));
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    pread_some(fd, off, want, out);
+    ::close(fd);
 }
 
 // The name field is a NUL-terminated path. Drive prefixes and leading
@@ -97,17 +141,19 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
     auto& sd = b.st.sd;
     std::error_code ec;
-    fs::create_directories(b.sd_dir(), ec);
     if (r.cmd == 20) {
         if (!sd.open) return refuse(b, "file data without an open file");
-        std::string path = b.sd_file(sd.open_name);
-        if (r.type == T_READ)
-            read_file_at(path, r.arg, r.data_len, out);
+        bool write = r.type != T_READ;
+        int fd = sd_data_fd(b, write);
+        if (fd < 0) return;
+        if (write)
+            pwrite_all(fd, r.payload.data(), r.payload.size(), r.arg);
         else
-            write_file_at(path, r.arg, r.payload);
+            pread_some(fd, r.arg, std::min(r.data_len, MAX_PAYLOAD), out);  // a reply holds no more
         return;
     }
     if (r.arg == SD_FORMAT) {
+        sd_close_file(b);
         fs::remove_all(b.sd_dir(), ec);
         fs::create_directories(b.sd_dir(), ec);
         sd = sd_state{};
@@ -136,9 +182,12 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     bool exists = false;
     switch (r.arg) {
     case SD_CREATE: {
+        // Directories are made here only, not per data frame.
         fs::create_directories(fs::path(path).parent_path(), ec);
-        std::ofstream create(path, std::ios::binary | std::ios::trunc);
-        if (!create) return refuse(b, "cannot create " + name);
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) return refuse(b, "cannot create " + name);
+        sd_close_file(b);
+        b.sd_fd = fd;
         sd.open = true;
         sd.open_name = name;
         break;
@@ -146,14 +195,19 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     case SD_OPEN:
         file_size(path, &exists);
         if (!exists) return refuse(b, "no file " + name);
+        sd_close_file(b);  // the first data frame opens the new file
         sd.open = true;
         sd.open_name = name;
         break;
     case SD_CLOSE:
+        sd_close_file(b);
         sd.open = false;
         sd.last_closed = name;
         break;
     case SD_ERASE:
+        // The kept file may be this one under another spelling of its
+        // name; it is opened again by path when still needed.
+        sd_close_file(b);
         fs::remove(path, ec);
         if (sd.open && sd.open_name == name) sd.open = false;
         break;

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "faults.h"
@@ -25,12 +26,32 @@ void pause_ms(board::impl& b, int ms)
     while (b.run && clock_type::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+// Room for the bytes of several frames; what is left of a partial frame is
+// moved to the front when the free tail runs short.
+constexpr size_t RECV_BUFFER = 64 * 1024;
+
 struct connection {
     int fd = -1;
-    std::vector<uint8_t> buf;
+    // Received bytes not yet taken are buf[head, tail).
+    std::vector<uint8_t> buf = std::vector<uint8_t>(RECV_BUFFER);
+    size_t head = 0, tail = 0;
     uint64_t frames = 0;
     time_point since{};
     bool unsolicited_sent = false;
+    // Kept across frames so that their storage is reused.
+    request req;
+    std::vector<uint8_t> reply;
+    send_plan plan;
+
+    // Starts a fresh connection on fd, keeping the buffers.
+    void reset(int new_fd)
+    {
+        fd = new_fd;
+        head = tail = 0;
+        frames = 0;
+        since = clock_type::now();
+        unsolicited_sent = false;
+    }
 };
 
 void hang_up(board::impl& b, connection& c, const char* why)
@@ -39,9 +60,10 @@ void hang_up(board::impl& b, connection& c, const char* why)
     {
         std::lock_guard<std::mutex> g(b.lock);
         b.trace(std::string("-- connection closed: ") + why);
+        sd_close_file(b);
     }
     close_fd(c.fd);
-    c.buf.clear();
+    c.head = c.tail = 0;
 }
 
 // Carries out a send plan; false when the connection is gone afterwards.
@@ -85,17 +107,17 @@ bool transmit(board::impl& b, connection& c, const send_plan& p)
 // connection (returns -1). 0: need more bytes.
 int take_frame(board::impl& b, connection& c, request& r)
 {
-    auto& v = c.buf;
-    size_t start = 0;
-    while (start + 1 < v.size() && !(v[start] == 0xA5 && v[start + 1] == 0x5A)) ++start;
-    if (start > 0) {
+    const uint8_t* v = c.buf.data();
+    size_t start = c.head;
+    while (start + 1 < c.tail && !(v[start] == 0xA5 && v[start + 1] == 0x5A)) ++start;
+    if (start > c.head) {
         std::lock_guard<std::mutex> g(b.lock);
         ++b.cnt.bad_frames;
-        b.trace("<- skipped " + std::to_string(start) + " bytes without a frame magic");
-        v.erase(v.begin(), v.begin() + long(start));
+        b.trace("<- skipped " + std::to_string(start - c.head) + " bytes without a frame magic");
+        c.head = start;
     }
-    if (v.size() < size_t(HEAD)) return 0;
-    decode_head(v.data(), r);
+    if (c.tail - c.head < size_t(HEAD)) return 0;
+    decode_head(v + c.head, r);
     uint32_t body = r.wire_payload();
     if (body > MAX_PAYLOAD) {
         std::lock_guard<std::mutex> g(b.lock);
@@ -103,22 +125,37 @@ int take_frame(board::impl& b, connection& c, request& r)
         b.trace("<- " + describe(r) + ": payload too long");
         return -1;
     }
-    if (v.size() < HEAD + body) return 0;
-    r.payload.assign(v.begin() + HEAD, v.begin() + HEAD + body);
-    v.erase(v.begin(), v.begin() + HEAD + body);
+    if (c.tail - c.head < HEAD + body) return 0;
+    r.payload.assign(v + c.head + HEAD, v + c.head + HEAD + body);
+    c.head += HEAD + body;
+    if (c.head == c.tail) c.head = c.tail = 0;
     return 1;
+}
+
+// Makes room after the buffered bytes for the next receive.
+void make_room(connection& c)
+{
+    if (c.buf.size() - c.tail >= c.buf.size() / 2) return;
+    std::memmove(c.buf.data(), c.buf.data() + c.head, c.tail - c.head);
+    c.tail -= c.head;
+    c.head = 0;
 }
 
 bool answer(board::impl& b, connection& c, const request& r)
 {
-    send_plan plan;
+    send_plan& plan = c.plan;
+    std::vector<uint8_t>& out = c.reply;
+    out.clear();
     {
         std::lock_guard<std::mutex> g(b.lock);
         ++c.frames;
         ++b.cnt.frames_received;
-        b.trace("<- #" + std::to_string(c.frames) + " " + describe(r) +
-                (r.payload.empty() ? "" : " [" + hex_prefix(r.payload, 16) + "]"));
-        std::vector<uint8_t> out;
+        // The frame lines are the bulk of the trace: formatted only when
+        // someone reads them.
+        bool tracing = b.tracing();
+        if (tracing)
+            b.trace("<- #" + std::to_string(c.frames) + " " + describe(r) +
+                    (r.payload.empty() ? "" : " [" + hex_prefix(r.payload, 16) + "]"));
         if (!crc_ok(r)) {
             // A damaged payload is not carried out; the empty answer still
             // keeps the host's request and reply in step.
@@ -127,12 +164,14 @@ bool answer(board::impl& b, connection& c, const request& r)
         } else {
             dispatch(b, r, out);
         }
-        plan = plan_reply(b, r, out, c.frames);
+        plan_reply(b, r, out, c.frames, plan);
         if (!plan.silent && !plan.close_before) ++b.cnt.replies_sent;
-        char head[64];
-        std::snprintf(head, sizeof head, "-> #%llu cmd=%u arg=0x%x", (unsigned long long)c.frames, r.cmd, r.arg);
-        b.trace(head + std::string(" reply_len=") + std::to_string(out.size()) +
-                (out.empty() ? "" : " [" + hex_prefix(out, 16) + "]") + plan.note);
+        if (tracing) {
+            char head[64];
+            std::snprintf(head, sizeof head, "-> #%llu cmd=%u arg=0x%x", (unsigned long long)c.frames, r.cmd, r.arg);
+            b.trace(head + std::string(" reply_len=") + std::to_string(out.size()) +
+                    (out.empty() ? "" : " [" + hex_prefix(out, 16) + "]") + plan.note);
+        }
     }
     return transmit(b, c, plan);
 }
@@ -142,7 +181,6 @@ bool answer(board::impl& b, connection& c, const request& r)
 void serve_tcp(board::impl& b)
 {
     connection c;
-    uint8_t chunk[16384];
     while (b.run) {
         if (b.drop.exchange(false)) hang_up(b, c, "dropped");
         pollfd fds[2] = {{b.listen_fd, POLLIN, 0}, {c.fd, POLLIN, 0}};
@@ -156,29 +194,27 @@ void serve_tcp(board::impl& b)
                 if (c.fd >= 0) hang_up(b, c, "replaced by a new connection");
                 int one = 1;
                 ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                c = connection{};
-                c.fd = fd;
-                c.since = clock_type::now();
+                c.reset(fd);
                 std::lock_guard<std::mutex> g(b.lock);
                 ++b.cnt.connections;
                 b.trace("-- connection from " + addr_text(peer));
             }
         }
         if (c.fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            ssize_t got = ::recv(c.fd, chunk, sizeof chunk, 0);
+            make_room(c);
+            ssize_t got = ::recv(c.fd, c.buf.data() + c.tail, c.buf.size() - c.tail, 0);
             if (got <= 0) {
                 hang_up(b, c, got == 0 ? "host closed" : "receive failed");
                 continue;
             }
-            c.buf.insert(c.buf.end(), chunk, chunk + got);
-            request r;
+            c.tail += size_t(got);
             int t;
-            while (c.fd >= 0 && (t = take_frame(b, c, r)) != 0) {
+            while (c.fd >= 0 && (t = take_frame(b, c, c.req)) != 0) {
                 if (t < 0) {
                     hang_up(b, c, "frame too long");
                     break;
                 }
-                if (!answer(b, c, r)) break;
+                if (!answer(b, c, c.req)) break;
             }
         }
         if (c.fd >= 0 && !c.unsolicited_sent) {

@@ -18,9 +18,9 @@ void decode_head(const uint8_t* h, request& r)
     r.data_len = get32(h + 28);
 }
 
-std::vector<uint8_t> encode_reply(const request& r, const std::vector<uint8_t>& payload)
+void encode_reply(const request& r, const std::vector<uint8_t>& payload, std::vector<uint8_t>& out)
 {
-    std::vector<uint8_t> out(HEAD + payload.size(), 0);
+    out.assign(HEAD, 0);
     put16(&out[0], MAGIC);
     put16(&out[2], r.cmd);
     put16(&out[4], r.type);
@@ -33,8 +33,7 @@ std::vector<uint8_t> encode_reply(const request& r, const std::vector<uint8_t>& 
                        : payload_crc32(reinterpret_cast<const char*>(payload.data()), int(payload.size()));
     put32(&out[12], crc);
     put32(&out[28], uint32_t(payload.size()));
-    std::copy(payload.begin(), payload.end(), out.begin() + HEAD);
-    return out;
+    out.insert(out.end(), payload.begin(), payload.end());
 }
 
 bool crc_ok(const request& r)

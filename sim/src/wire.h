@@ -51,8 +51,9 @@ struct request {
 // Fills the header fields from 32 bytes.
 void decode_head(const uint8_t* head, request& r);
 
-// A reply frame echoing the request's cmd, type and arg.
-std::vector<uint8_t> encode_reply(const request& r, const std::vector<uint8_t>& payload);
+// A reply frame echoing the request's cmd, type and arg, into out (whose
+// storage is reused).
+void encode_reply(const request& r, const std::vector<uint8_t>& payload, std::vector<uint8_t>& out);
 
 // True when a payload's checksum field is either "none" or right.
 bool crc_ok(const request& r);

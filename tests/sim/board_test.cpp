@@ -1,4 +1,10 @@
 // The simulated board's answers, seen through the link library.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 
 #include "sim_support.h"
@@ -175,6 +181,106 @@ TEST_F(board_test, sd_card_files_checksums_and_staged_update)
     EXPECT_TRUE(file_bytes(sim->sd_path("dir/abc.bin")).empty());
     ASSERT_EQ(send(21, XFER_EXCHANGE, 2048), 0);
     EXPECT_TRUE(file_bytes(sim->sd_path("spindle.bin")).empty());
+}
+
+TEST_F(board_test, sd_file_kept_open_follows_hang_ups_erases_and_stops)
+{
+    std::vector<uint8_t> first(8192), second(8192);
+    for (size_t i = 0; i < first.size(); ++i) first[i] = uint8_t(i * 7), second[i] = uint8_t(i * 13 + 1);
+    auto n = sd_name("keep/big.bin");
+    ASSERT_EQ(send(21, XFER_WRITE, 1, n), 0);
+    ASSERT_EQ(send(20, XFER_WRITE, 0, first), 0);
+
+    // The open file carries on over a new connection.
+    link.eth_device_close();
+    ASSERT_TRUE(open_link());
+    auto copy = second;
+    ASSERT_EQ(send(20, XFER_WRITE, 8192, copy), 0);
+    EXPECT_EQ(read(20, 8190, 4), (std::vector<uint8_t>{first[8190], first[8191], second[0], second[1]}));
+    n = sd_name("keep/big.bin");
+    ASSERT_EQ(send(21, XFER_WRITE, 4, n), 0);
+    auto whole = first;
+    whole.insert(whole.end(), second.begin(), second.end());
+    EXPECT_EQ(file_bytes(sim->sd_path("keep/big.bin")), whole);
+
+    // Erased under another spelling of its name while open: the next write
+    // makes the file again instead of going to the removed one.
+    n = sd_name("keep/big.bin");
+    ASSERT_EQ(send(21, XFER_WRITE, 2, n), 0);
+    EXPECT_EQ(read(20, 0, 2), (std::vector<uint8_t>{first[0], first[1]}));
+    n = sd_name("keep//big.bin");
+    ASSERT_EQ(send(21, XFER_WRITE, 8, n), 0);
+    std::vector<uint8_t> fresh = bytes("new!");
+    ASSERT_EQ(send(20, XFER_WRITE, 0, fresh), 0);
+    EXPECT_EQ(file_bytes(sim->sd_path("keep/big.bin")), bytes("new!"));
+
+    // Data written to a file the host never closed is there after a restart.
+    n = sd_name("keep/late.bin");
+    ASSERT_EQ(send(21, XFER_WRITE, 1, n), 0);
+    copy = first;
+    ASSERT_EQ(send(20, XFER_WRITE, 0, copy), 0);
+    link.eth_device_close();
+    start_board();
+    EXPECT_EQ(file_bytes(sim->sd_path("keep/late.bin")), first);
+}
+
+// Frames sent back to back without waiting, far more than the board's
+// receive buffer holds, with stray bytes between them: each is answered
+// once and lands at its offset.
+TEST_F(board_test, a_burst_of_frames_with_stray_bytes_is_taken_whole)
+{
+    link.eth_device_close();
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(cfg.tcp_port);
+    ASSERT_EQ(inet_pton(AF_INET, address.c_str(), &a.sin_addr), 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+
+    auto frame = [](uint8_t cmd, uint32_t arg, const std::vector<uint8_t>& payload) {
+        std::vector<uint8_t> f(32 + payload.size(), 0);
+        f[0] = 0xA5, f[1] = 0x5A, f[2] = cmd, f[4] = XFER_WRITE, f[6] = f[7] = 0xFF;
+        uint32_t no_crc = 0xFFFFFFFFu, len = uint32_t(payload.size());
+        std::memcpy(&f[8], &arg, 4);
+        std::memcpy(&f[12], &no_crc, 4);
+        std::memcpy(&f[28], &len, 4);
+        std::copy(payload.begin(), payload.end(), f.begin() + 32);
+        return f;
+    };
+    constexpr int chunks = 24;
+    constexpr size_t chunk = 8192;
+    std::vector<uint8_t> expected, stream = frame(21, 1, sd_name("burst.bin"));
+    for (int i = 0; i < chunks; ++i) {
+        std::vector<uint8_t> data(chunk, uint8_t(i + 1));
+        expected.insert(expected.end(), data.begin(), data.end());
+        if (i % 5 == 2) stream.insert(stream.end(), {0x00, 0x11, 0xA5});  // no magic in them
+        auto f = frame(20, uint32_t(i * chunk), data);
+        stream.insert(stream.end(), f.begin(), f.end());
+    }
+    auto close_frame = frame(21, 4, sd_name("burst.bin"));
+    stream.insert(stream.end(), close_frame.begin(), close_frame.end());
+    ASSERT_EQ(::send(fd, stream.data(), stream.size(), MSG_NOSIGNAL), ssize_t(stream.size()));
+
+    // Every reply is a bare 32-byte header echoing command and argument.
+    std::vector<uint8_t> replies;
+    const size_t want = size_t(chunks + 2) * 32;
+    while (replies.size() < want) {
+        uint8_t buf[4096];
+        ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+        if (got <= 0) break;
+        replies.insert(replies.end(), buf, buf + got);
+    }
+    ::close(fd);
+    ASSERT_EQ(replies.size(), want);
+    for (int i = 0; i < chunks; ++i) {
+        const uint8_t* r = &replies[size_t(i + 1) * 32];
+        uint32_t arg = 0;
+        std::memcpy(&arg, r + 8, 4);
+        EXPECT_EQ(r[2], 20);
+        EXPECT_EQ(arg, uint32_t(i * chunk));
+    }
+    EXPECT_EQ(file_bytes(sim->sd_path("burst.bin")), expected);
 }
 
 TEST_F(board_test, nc_job_runs_line_by_line_and_reset_leaves_it_resumable)
