@@ -84,6 +84,7 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
         s.send(r.cmd() == 7 ? make_reply_len(r.cmd(), r.arg(), 0x9000, 100) : default_reply(r));
     });
     EXPECT_EQ(link->eth_send_cmd(7, XFER_READ, 0, big.data(), 16, &got), VESK_ERR_NOT_CONNECTED);
+    for (int i = 0; i < 200 && closes.calls == 0; ++i) vplat::sleep_ms(5);  // the callback follows the wake-up
     EXPECT_EQ(closes.calls, 1);
 }
 
