@@ -159,7 +159,9 @@ public:
     std::vector<uint8_t> fpga_image() const;
     std::vector<uint8_t> mcu_app() const;
     std::vector<float> params() const;
-    std::string last_trace() const;  // the most recent trace lines, newest last
+    // The most recent trace lines, newest last; the two lines per frame are
+    // among them only when a trace sink or trace file is set.
+    std::string last_trace() const;
 
     void set_key(int key, uint8_t state);
     void set_inputs(uint8_t door, uint8_t air_pressure, uint8_t drawer);
