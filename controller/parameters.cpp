@@ -1,19 +1,16 @@
 // The controller's parameter table: store and load flash blocks, and move the
 // active table to and from "param.txt" or a caller's buffer.
 #include <cstdio>
-#include <cstdlib>
 
 #include "commands.h"
 #include "device.h"
 #include "link_object.h"
+#include "param_file.h"
 #include "trace.h"
 #include "wire.h"
 
 namespace {
 
-constexpr int PARAM_MAX_VALUES = 512;
-constexpr unsigned short PARAM_TABLE_BYTES = PARAM_MAX_VALUES * 4;
-constexpr int PARAM_LINE_BUFFER = 128;
 constexpr const char* PARAM_FILE = "param.txt";
 
 int send_block_number(unsigned selector, uint32_t block)
@@ -43,20 +40,9 @@ int pelk::cnc_write_param()
     std::FILE* f = std::fopen(PARAM_FILE, "rb");
     if (f == nullptr) return PELK_ERR_FILE;
 
-    // One value per line; a line longer than the line buffer is read in
-    // pieces, each giving a value. atof gives 0 for a piece without a number.
     unsigned char table[PARAM_TABLE_BYTES];
-    int count = 0;
-    char line[PARAM_LINE_BUFFER];
     bool more = false;
-    while (std::fgets(line, sizeof line, f) != nullptr) {
-        if (count == PARAM_MAX_VALUES) {
-            more = true;
-            break;
-        }
-        wire::put_float(table + 4 * count, static_cast<float>(std::atof(line)));
-        ++count;
-    }
+    int count = read_param_values(f, table, &more);
     std::fclose(f);
     if (more)
         pelk_trace("cnc write param:%s holds more than %d values, only the first %d are sent.\n", PARAM_FILE,
