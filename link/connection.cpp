@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int stall_ms = 1000;
+// How long the line must be quiet before bytes after a garbage header count as new.
+constexpr int garbage_quiet_ms = 10;
 
 // Reads exactly len bytes unless the source ends or fails; a bounded read
 // also fails when the source falls silent.
@@ -41,6 +43,12 @@ struct socket_source : byte_source {
         return n;
     }
     bool wait(int ms) override { return vplat::wait_readable(sock, ms) != 0; }
+    void drop_until_quiet(int ms) override
+    {
+        unsigned char sink[1024];
+        while (vplat::wait_readable(sock, ms) > 0)
+            if (vplat::recv_bytes(sock, sink, sizeof sink) <= 0) return;  // a hang-up is seen by the next read
+    }
     vplat::socket_t sock;
 };
 
@@ -52,6 +60,10 @@ assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err)
     // The whole header first: a length is never taken from a partial header.
     assemble_result r = read_exact(src, slot.buf, VESK_HEAD_SIZE, err);
     if (r != assemble_result::complete) return r;
+    if (vframe::get16(slot.buf) != VESK_MAGIC) {
+        src.drop_until_quiet(garbage_quiet_ms);
+        return r;
+    }
     uint16_t reply_len = vframe::get16(slot.buf + 6);
     if (reply_len == 0xFFFF) return r;  // invalid by definition, nothing follows
     if (reply_len <= VESK_MAX_PAYLOAD) return read_exact(src, slot.buf + VESK_HEAD_SIZE, reply_len, err);

@@ -28,10 +28,14 @@ struct byte_source {
     virtual long read(unsigned char* dst, size_t len, int* err) = 0;
     // False when nothing arrives within ms.
     virtual bool wait(int ms) = 0;
+    // Drops whatever arrives until the source has been quiet for ms.
+    virtual void drop_until_quiet(int ms) = 0;
 };
 
 // Reads one reply into slot: the whole header, then exactly the announced
-// payload. A reply longer than a frame is read to its end and marked
+// payload. A header without the frame marker is no reply at all: its length
+// means nothing, so what follows it in the same burst is dropped and the
+// stream starts afresh with the next reply. A reply longer than a frame is read to its end and marked
 // oversized, keeping only what fits; when its bytes stop coming for a
 // second (garbage announcing a length nobody sends) the read fails, so the
 // link is closed rather than left waiting.

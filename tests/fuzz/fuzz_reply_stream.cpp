@@ -27,6 +27,13 @@ struct piece_source : byte_source {
         return static_cast<long>(piece);
     }
     bool wait(int) override { return at < size; }
+    void drop_until_quiet(int) override
+    {
+        // The bytes of one burst: up to the next piece boundary.
+        seed = seed * 1103515245u + 12345u;
+        size_t burst = (seed >> 16) % 4096;
+        at = burst > size - at ? size : at + burst;
+    }
 };
 
 }  // namespace
@@ -43,8 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int err = 0;
         if (assemble_reply(src, slot, &err) != assemble_result::complete) break;
         uint16_t len = vframe::get16(slot.buf + 6);
-        // Oversized exactly when the announced length exceeds a frame.
-        bool too_long = len != 0xFFFF && len > VESK_MAX_PAYLOAD;
+        // Oversized exactly when a marked frame announces more than a frame holds.
+        bool marked = vframe::get16(slot.buf) == VESK_MAGIC;
+        bool too_long = marked && len != 0xFFFF && len > VESK_MAX_PAYLOAD;
         if (slot.oversized != too_long) std::abort();
         if (vframe::reply_matches(slot.buf, vframe::get16(slot.buf + 2), vframe::get32(slot.buf + 8)) &&
             len == 0xFFFF)
