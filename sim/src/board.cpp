@@ -100,7 +100,9 @@ bool board::start(std::string* why)
     }
     std::string reason;
     b.listen_fd = bound_socket(SOCK_STREAM, b.cfg.tcp_addr, b.cfg.tcp_port, &reason);
-    bool ok = b.listen_fd >= 0 && ::listen(b.listen_fd, 4) == 0;
+    // A deep backlog: hosts that connect and close in quick succession must
+    // not find the queue full, or their next connect waits out a retransmit.
+    bool ok = b.listen_fd >= 0 && ::listen(b.listen_fd, 64) == 0;
     if (ok && b.cfg.discovery) ok = open_discovery(b, &reason);
     if (!ok) {
         if (reason.empty()) reason = "listen failed";

@@ -240,14 +240,13 @@ TEST_F(param_read_fault, the_exchange_after_a_long_garbage_reply_succeeds_on_the
 // Open/close cycles through the device object with the board hanging up at
 // random moments: every open succeeds, every connection's close callback
 // runs exactly once, and commands on an open link succeed unless the board
-// hung up on them. FAULT_CYCLES sets the count (default 5000, about 8 s;
-// 10000 takes about 17 s).
+// hung up on them. FAULT_CYCLES sets the count (default 10000, a few seconds).
 using cycles = fault_fixture;
 
 TEST_F(cycles, open_close_with_random_hang_ups)
 {
     const char* env = std::getenv("FAULT_CYCLES");
-    const int n = env ? std::atoi(env) : 5000;
+    const int n = env ? std::atoi(env) : 10000;
     std::mt19937 rng(20240611);
     dev->cnc_close_dev();
     ASSERT_TRUE(wait_until([&] { return closes == 1; }));
