@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/link/private_net.h"
+#include "../tests/common/private_net.h"
 #include "vesk.h"
 #include "vesk_platform.h"
 #include "vesk_testing.h"

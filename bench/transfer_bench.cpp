@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/link/private_net.h"
+#include "../tests/common/private_net.h"
 #include "board_sim.h"
 #include "pelk.h"
 #include "vesk.h"

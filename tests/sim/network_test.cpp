@@ -55,7 +55,7 @@ protected:
         return id;
     }
 
-    private_net net;
+    private_net net{{"10.231.0.1"}, {"10.231.0.2", "10.231.0.3", "192.168.8.123"}};
     temp_dir dirs[2];
     std::unique_ptr<bsim::board> boards[2];
     vesk link;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board_sim.h"
+#include "private_net.h"
 #include "vesk.h"
 
 // A loopback address no other test process uses at the same time.
@@ -55,24 +56,3 @@ protected:
     close_count closes;
 };
 
-// Two private network namespaces joined by a veth pair: the host side gets
-// 10.231.0.1/24, the board side 10.231.0.2/24, 10.231.0.3/24 and
-// 192.168.8.123/24. Made as root only; ok() tells whether it worked.
-class private_net {
-public:
-    private_net();
-    ~private_net();
-    bool ok() const { return made; }
-    const std::string& why_not() const { return reason; }
-    bool enter_host_side();
-    bool enter_board_side();
-    void leave();
-
-private:
-    bool run(const std::string& cmd);
-    bool enter(const std::string& ns);
-    std::string host_ns, board_ns, veth_host, veth_board;
-    int original = -1;
-    bool made = false;
-    std::string reason;
-};

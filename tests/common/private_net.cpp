@@ -4,7 +4,10 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 private_net::private_net(const std::vector<std::string>& host_addrs, const std::vector<std::string>& board_addrs)
 {
@@ -16,10 +19,11 @@ private_net::private_net(const std::vector<std::string>& host_addrs, const std::
         reason = "needs the ip command (iproute2)";
         return;
     }
-    std::string tag = std::to_string(::getpid());
+    static std::atomic<int> counter{0};
+    std::string tag = std::to_string(::getpid()) + "x" + std::to_string(counter++);
     host_ns = "vkh" + tag;
     board_ns = "vkb" + tag;
-    original_ns = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+    original_ns = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
     std::string vh = "vh" + tag, vb = "vb" + tag;
     bool good = run("ip netns add " + host_ns) && run("ip netns add " + board_ns) &&
                 run("ip -n " + host_ns + " link add " + vh + " mtu 1500 type veth peer name " + vb + " netns " +
@@ -30,8 +34,17 @@ private_net::private_net(const std::vector<std::string>& host_addrs, const std::
         good = good && run("ip -n " + ns + " link set lo up") && run("ip -n " + ns + " link set " + dev + " up") &&
                run("ip -n " + ns + " route add 224.0.0.0/4 dev " + dev);
     }
+    // The host side reaches every board subnet over the pair, also where it
+    // has no address of its own there (a route that exists already is fine).
+    for (const auto& a : board_addrs)
+        if (good) run("ip -n " + host_ns + " route add " + a.substr(0, a.rfind('.')) + ".0/24 dev " + vh + " 2>/dev/null");
     made = good && original_ns >= 0;
-    if (!made) reason = "could not set up the private namespaces";
+    if (!made) {
+        reason = "could not set up the private namespaces";
+        return;
+    }
+    // Give the pair a moment to come up before multicast goes out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
 private_net::~private_net()
