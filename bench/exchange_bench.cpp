@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../tests/common/private_net.h"
+#include "answering_peer.h"
 #include "vesk.h"
 #include "vesk_platform.h"
 #include "vesk_testing.h"
@@ -24,75 +25,6 @@
 namespace {
 
 using clock_type = std::chrono::steady_clock;
-
-bool read_exact(intptr_t s, unsigned char* p, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        long r = vplat::recv_bytes(s, p + got, n - got);
-        if (r <= 0) return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
-}
-
-uint32_t le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-
-// Answers every frame at once: reads get the bytes asked for, exchanges get
-// their payload back, writes an empty reply.
-class fast_peer {
-public:
-    explicit fast_peer(const std::string& address)
-    {
-        vesk_addr a{};
-        vplat::parse_ipv4(address.c_str(), &a);
-        a.port = VESK_TCP_PORT;
-        sock = vplat::tcp_socket();
-        vplat::set_reuseaddr(sock, true);
-        ok = vplat::bind_socket(sock, a) == 0 && vplat::listen_socket(sock, 8) == 0;
-        if (ok) worker = std::thread([this] { run(); });
-    }
-    ~fast_peer()
-    {
-        stop = true;
-        vplat::shutdown_socket(sock);
-        if (worker.joinable()) worker.join();
-        vplat::close_socket(sock);
-    }
-    bool ok = false;
-
-private:
-    void run()
-    {
-        while (!stop) {
-            if (vplat::wait_readable(sock, 50) <= 0) continue;
-            intptr_t c = vplat::accept_socket(sock, nullptr);
-            if (c < 0) continue;
-            vplat::set_nodelay(c, true);
-            serve(c);
-            vplat::close_socket(c);
-        }
-    }
-    void serve(intptr_t c)
-    {
-        std::vector<unsigned char> in(VESK_FRAME_SIZE), out(VESK_FRAME_SIZE);
-        while (read_exact(c, in.data(), 32)) {
-            uint16_t type = static_cast<uint16_t>(in[4] | in[5] << 8);
-            uint32_t len = le32(in.data() + 28);
-            if (len > VESK_MAX_PAYLOAD) return;
-            if (type != XFER_READ && !read_exact(c, in.data() + 32, len)) return;
-            uint32_t reply = type == XFER_WRITE ? 0 : len;
-            std::memcpy(out.data(), in.data(), 32);
-            out[6] = static_cast<unsigned char>(reply);
-            out[7] = static_cast<unsigned char>(reply >> 8);
-            if (type == XFER_EXCHANGE) std::memcpy(out.data() + 32, in.data() + 32, len);
-            if (vplat::send_bytes(c, out.data(), 32 + reply) < 0) return;
-        }
-    }
-    intptr_t sock = -1;
-    std::atomic<bool> stop{false};
-    std::thread worker;
-};
 
 struct frame_case {
     const char* name;
@@ -261,7 +193,7 @@ int main(int argc, char** argv)
     vplat::set_debug_sink([](void*, const char*) {}, nullptr);
     {
         std::string address = "127.0.0.1";
-        fast_peer peer(address);
+        answering_peer peer(address);
         if (!peer.ok) {
             std::fprintf(stderr, "cannot listen on %s:%d\n", address.c_str(), VESK_TCP_PORT);
             return 1;
@@ -275,7 +207,7 @@ int main(int argc, char** argv)
     }
     net.enter_board_side();
     {
-        fast_peer peer("10.79.0.2");
+        answering_peer peer("10.79.0.2");
         net.enter_host_side();
         run_network("veth (MTU 1500)", "10.79.0.2", seconds);
     }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../tests/common/private_net.h"
+#include "answering_peer.h"
 #include "board_sim.h"
 #include "pelk.h"
 #include "vesk.h"
@@ -31,76 +32,6 @@ using clock_type = std::chrono::steady_clock;
 constexpr size_t FILE_BYTES = 20u << 20;
 constexpr size_t CHUNK = 8192;
 constexpr double MIB = 1024.0 * 1024.0;
-
-bool read_exact(intptr_t s, unsigned char* p, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        long r = vplat::recv_bytes(s, p + got, n - got);
-        if (r <= 0) return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
-}
-
-bool send_all(intptr_t s, const unsigned char* p, size_t n)
-{
-    size_t sent = 0;
-    while (sent < n) {
-        long r = vplat::send_bytes(s, p + sent, n - sent);
-        if (r <= 0) return false;
-        sent += static_cast<size_t>(r);
-    }
-    return true;
-}
-
-// Reads each frame whole and answers it with a bare header: the least a
-// board can do per chunk.
-class raw_peer {
-public:
-    raw_peer(const std::string& address, uint16_t port)
-    {
-        vesk_addr a{};
-        vplat::parse_ipv4(address.c_str(), &a);
-        a.port = port;
-        sock = vplat::tcp_socket();
-        vplat::set_reuseaddr(sock, true);
-        ok = vplat::bind_socket(sock, a) == 0 && vplat::listen_socket(sock, 4) == 0;
-        if (ok) worker = std::thread([this] { run(); });
-    }
-    ~raw_peer()
-    {
-        stop = true;
-        vplat::shutdown_socket(sock);
-        if (worker.joinable()) worker.join();
-        vplat::close_socket(sock);
-    }
-    bool ok = false;
-
-private:
-    void run()
-    {
-        while (!stop) {
-            if (vplat::wait_readable(sock, 50) <= 0) continue;
-            intptr_t c = vplat::accept_socket(sock, nullptr);
-            if (c < 0) continue;
-            vplat::set_nodelay(c, true);
-            std::vector<unsigned char> in(32 + CHUNK);
-            unsigned char reply[32];
-            while (read_exact(c, in.data(), 32)) {
-                uint32_t len = in[28] | in[29] << 8 | in[30] << 16 | static_cast<uint32_t>(in[31]) << 24;
-                if (len > CHUNK || !read_exact(c, in.data() + 32, len)) break;
-                std::memcpy(reply, in.data(), 32);
-                reply[6] = reply[7] = 0;
-                if (!send_all(c, reply, sizeof reply)) break;
-            }
-            vplat::close_socket(c);
-        }
-    }
-    intptr_t sock = -1;
-    std::atomic<bool> stop{false};
-    std::thread worker;
-};
 
 // One stop-and-wait exchange of a whole frame; false when the link broke.
 bool exchange(intptr_t s, std::vector<unsigned char>& frame, unsigned char cmd, uint32_t arg, size_t len,
@@ -220,7 +151,7 @@ double measure_bare_at(const std::string& addr, const std::string& file, int rou
 
 double measure_bare(const std::string& addr, const std::string& file, int rounds)
 {
-    raw_peer bare(addr, VESK_TCP_PORT);
+    answering_peer bare(addr, VESK_TCP_PORT);
     return bare.ok ? measure_bare_at(addr, file, rounds) : 1e9;
 }
 
@@ -274,7 +205,7 @@ int main(int argc, char** argv)
                            std::to_string(::getpid() & 0xFF);
         bsim::board sim(board_config(addr, dir + "/board_lo"));
         std::string why;
-        raw_peer peer(addr, 9495);
+        answering_peer peer(addr, 9495);
         if (!sim.start(&why) || !peer.ok) {
             std::printf("| loopback         | skipped: %s |\n", why.c_str());
         } else {
@@ -293,8 +224,8 @@ int main(int argc, char** argv)
             bsim::board sim(board_config("10.78.0.2", dir + "/board_veth"));
             std::string why;
             bool up = sim.start(&why);
-            raw_peer peer("10.78.0.2", 9495);
-            raw_peer bare("10.78.0.3", VESK_TCP_PORT);
+            answering_peer peer("10.78.0.2", 9495);
+            answering_peer bare("10.78.0.3", VESK_TCP_PORT);
             net.enter_host_side();
             if (!up || !peer.ok || !bare.ok) {
                 std::printf("| veth (MTU 1500)  | skipped: %s |\n", why.c_str());
