@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "faults.h"
 #include "impl.h"
 #include "vesk.h"
 
@@ -146,8 +147,11 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         bool write = r.type != T_READ;
         int fd = sd_data_fd(b, write);
         if (fd < 0) return;
-        if (write)
-            pwrite_all(fd, r.payload.data(), r.payload.size(), r.arg);
+        if (write) {
+            std::vector<uint8_t> scratch;
+            const auto& data = stored_data(b, r, scratch);
+            pwrite_all(fd, data.data(), data.size(), r.arg);
+        }
         else
             pread_some(fd, r.arg, std::min(r.data_len, MAX_PAYLOAD), out);  // a reply holds no more
         return;
