@@ -50,7 +50,7 @@ int cmd_fpga_write(session& s, const options& o, const args_list& args)
     if (t.result != PELK_OK) return s.failed(t.result, "fpga write");
     if (o.verify)
         if (int code = verify_fpga(s, file, size); code != rc::ok) return code;
-    report_transfer(s, "fpga write", t, o.verify ? "yes" : "no");
+    report_transfer(s, "fpga write", t, o.verify ? verification::done : verification::skipped);
     return rc::ok;
 }
 
@@ -73,7 +73,7 @@ int cmd_fpga_read(session& s, const options& o, const args_list& args)
         t.bytes = uint64_t(std::ftell(f));
         std::fclose(f);
     }
-    report_transfer(s, "fpga read", t, "");
+    report_transfer(s, "fpga read", t, verification::not_applicable);
     s.put("file", file);
     return rc::ok;
 }
@@ -105,6 +105,6 @@ int cmd_mcu_write(session& s, const options&, const args_list& args)
         return mcu_bsp_update_app(&m);
     });
     if (t.result != PELK_OK) return s.failed(t.result, "mcu write");
-    report_transfer(s, "mcu write", t, "not possible (the application cannot be read back)");
+    report_transfer(s, "mcu write", t, verification::impossible);
     return rc::ok;
 }

@@ -37,7 +37,7 @@ int cmd_sd_put(session& s, const options& o, const args_list& args)
     if (t.result != PELK_OK) return s.failed(t.result, "sd put");
     if (o.verify)
         if (int code = sd_verify_checksum(s, file, file, "sd put verify"); code != rc::ok) return code;
-    report_transfer(s, "sd put", t, o.verify ? "yes" : "no");
+    report_transfer(s, "sd put", t, o.verify ? verification::done : verification::skipped);
     return rc::ok;
 }
 
@@ -71,7 +71,7 @@ int cmd_sd_get(session& s, const options& o, const args_list& args)
     bool whole = !o.size_set;
     if (o.verify && whole)
         if (int code = sd_verify_checksum(s, name, name, "sd get verify"); code != rc::ok) return code;
-    report_transfer(s, "sd get", t, o.verify && whole ? "yes" : "no");
+    report_transfer(s, "sd get", t, o.verify && whole ? verification::done : verification::skipped);
     return rc::ok;
 }
 

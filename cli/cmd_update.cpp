@@ -90,7 +90,7 @@ int run_update(session& s, const options& o, const std::string& file, unit u)
     t.bytes = size;
     if (o.verify)
         if (int code = sd_verify_checksum(s, file, file, label); code != rc::ok) return code;
-    report_transfer(s, label, t, o.verify ? "yes" : "no");
+    report_transfer(s, label, t, o.verify ? verification::done : verification::skipped);
     auto start = std::chrono::steady_clock::now();
     if (int code = follow_progress(s, label, size); code != rc::ok) return code;
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

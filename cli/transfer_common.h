@@ -12,5 +12,7 @@
 // checked that the name fits).
 _flash_msg make_request(uint32_t target, uint32_t op, const std::string& file);
 
-// Summary line on stderr and bytes, seconds and rate in the report.
-void report_transfer(session& s, const std::string& label, const transfer_outcome& t, const std::string& verified);
+enum class verification { done, skipped, impossible, not_applicable };
+
+// Summary line on stderr and bytes, seconds, rate and verification in the report.
+void report_transfer(session& s, const std::string& label, const transfer_outcome& t, verification v);
