@@ -32,7 +32,11 @@ int run_on_all_boards(session& s, const options& o, const command_spec& c, const
         int r = s.open_entry(b);
         if (r == rc::ok) r = c.run(s, o, args);
         s.close();
-        rows.push_back({b, r, r == rc::ok ? "" : last_failure(), s.report});
+        // The board's own columns are in the table already.
+        std::vector<report_field> fields;
+        for (auto& f : s.report)
+            if (f.key != "machine_id" && f.key != "index" && f.key != "address") fields.push_back(f);
+        rows.push_back({b, r, r == rc::ok ? "" : last_failure(), fields});
         if (r != rc::ok && first_failure == rc::ok) first_failure = r;
     }
     set_message_prefix("");

@@ -128,7 +128,7 @@ int cmd_run(session& s, const options& o, const args_list& args)
     job_display display(total);
     bool seen_running = false;
     clock_type::time_point idle_since{};
-    cnc_status st;
+    cnc_status st{};
     for (;;) {
         if (take_interrupt()) {
             display.end();

@@ -37,7 +37,8 @@ const std::vector<command_spec> table = {
      "with --check), announces the job from line --from (default 0), downloads\n"
      "it when the copies differ, then shows line, positions and run state until\n"
      "the job ends. Ctrl-C asks whether to stop (pause) the machine; without a\n"
-     "terminal to ask on, it stops it.\n"
+     "terminal to ask on, it stops it. The numbered copy (NAME_N.nc) is made in\n"
+     "the working directory and removed once the job has started.\n"
      "  --from LINE   line to start from\n"
      "  --check       compare with the board's copy by checksum instead of size\n"},
     {"fpga write", 1, 1, "json no-verify all", true, rm::json_only, cmd_fpga_write, "FILE",

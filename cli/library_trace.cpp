@@ -8,9 +8,18 @@
 
 namespace {
 
-std::mutex lock;
-bool forward = false;
-std::vector<std::string> addresses;
+// Never destroyed: the libraries may still trace while the process ends,
+// after this file's objects would otherwise be gone.
+struct trace_state {
+    std::mutex lock;
+    bool forward = false;
+    std::vector<std::string> addresses;
+};
+trace_state& state()
+{
+    static trace_state* s = new trace_state;
+    return *s;
+}
 
 // The link announces each accepted discovery answer with this line, just
 // before it numbers the board.
@@ -18,13 +27,14 @@ constexpr const char ANSWER_LINE[] = "udp get server ip success ";
 
 void sink(void*, const char* text)
 {
-    std::lock_guard<std::mutex> g(lock);
+    auto& s = state();
+    std::lock_guard<std::mutex> g(s.lock);
     if (std::strncmp(text, ANSWER_LINE, sizeof ANSWER_LINE - 1) == 0) {
         std::string addr = text + sizeof ANSWER_LINE - 1;
         while (!addr.empty() && (addr.back() == '\n' || addr.back() == '\r' || addr.back() == '.')) addr.pop_back();
-        addresses.push_back(addr);
+        s.addresses.push_back(addr);
     }
-    if (forward) std::fputs(text, stderr);
+    if (s.forward) std::fputs(text, stderr);
 }
 
 }  // namespace
@@ -32,20 +42,20 @@ void sink(void*, const char* text)
 void library_trace_init(bool to_stderr)
 {
     {
-        std::lock_guard<std::mutex> g(lock);
-        forward = to_stderr;
+        std::lock_guard<std::mutex> g(state().lock);
+        state().forward = to_stderr;
     }
     vplat::set_debug_sink(sink, nullptr);
 }
 
 void library_trace_reset_addresses()
 {
-    std::lock_guard<std::mutex> g(lock);
-    addresses.clear();
+    std::lock_guard<std::mutex> g(state().lock);
+    state().addresses.clear();
 }
 
 std::vector<std::string> library_trace_addresses()
 {
-    std::lock_guard<std::mutex> g(lock);
-    return addresses;
+    std::lock_guard<std::mutex> g(state().lock);
+    return state().addresses;
 }

@@ -74,7 +74,9 @@ int main(int argc, char** argv)
     for (const auto& name : o.seen)
         if (!accepts(*c, name)) return usage_error("--" + name + " does not go with " + c->name);
 
-    pelk_cnc* dev = cnc_dev_register();
+    // The device object has no destructor and lives until the process ends;
+    // static storage keeps it reachable to the end.
+    static pelk_cnc* const dev = cnc_dev_register();
     if (!dev) return fail(rc::refused, "cannot create the device object");
     session s(dev);
     if (o.all) return run_on_all_boards(s, o, *c, args);
