@@ -8,7 +8,8 @@ const std::vector<command_spec> table = {
     {"discover", 0, 0, "json", false, rm::none, cmd_discover, "",
      "list the boards that answer discovery",
      "Lists the index, machine id and address of every board that answers\n"
-     "discovery. Fails with the no-board code when none answers.\n"},
+     "discovery, ordered by address (the order --index and --all use). Fails\n"
+     "with the no-board code when none answers.\n"},
     {"info", 0, 0, "json all", true, rm::always, cmd_info, "",
      "product, variant, firmware versions and board identifier",
      "Connects and prints the product, hardware variant, firmware version, drive\n"

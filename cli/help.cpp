@@ -22,7 +22,8 @@ void print_board_choice()
 {
     std::printf("\nChoosing the board (commands that talk to one):\n"
                 "  --id MACHINE_ID   the board with this machine id (as discover shows it)\n"
-                "  --index N         the board at position N of the discovery list\n"
+                "  --index N         the board at position N of the discover list (boards in\n"
+                "                    address order)\n"
                 "  --static          the board at the fixed address 192.168.8.123\n"
                 "  (none)            discovery must find exactly one board\n"
                 "  --all             every discovered board in turn, with a table of results\n"

@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "args.h"
@@ -10,6 +12,15 @@
 namespace {
 constexpr int MAX_BOARDS = 32;
 constexpr int ID_LEN = 12;
+
+// Dotted IPv4 text as a number for ordering; unknown addresses sort last.
+uint64_t address_order(const std::string& text)
+{
+    unsigned a, b, c, d;
+    char end;
+    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4) return UINT64_MAX;
+    return uint64_t(a) << 24 | uint64_t(b) << 16 | uint64_t(c) << 8 | d;
+}
 }  // namespace
 
 int session::discover(std::vector<board_entry>& found, bool quiet)
@@ -30,12 +41,20 @@ int session::discover(std::vector<board_entry>& found, bool quiet)
     size_t first = addrs.size() >= size_t(n) ? addrs.size() - size_t(n) : 0;
     for (int i = 0; i < n; ++i) {
         board_entry b;
-        b.index = i;
+        b.dev_id = i;
         b.raw_id.assign(ids + i * ID_LEN, ID_LEN);
         b.machine_id = std::string(b.raw_id.c_str(), strnlen(b.raw_id.data(), ID_LEN));
         if (addrs.size() >= size_t(n)) b.address = addrs[first + size_t(i)];
         found.push_back(b);
     }
+    // The link numbers boards in the order their answers arrived, which
+    // changes from run to run; ordered by address the list stays the same
+    // as long as the same boards answer.
+    std::stable_sort(found.begin(), found.end(), [](const board_entry& x, const board_entry& y) {
+        uint64_t ax = address_order(x.address), ay = address_order(y.address);
+        return ax != ay ? ax < ay : x.machine_id < y.machine_id;
+    });
+    for (size_t i = 0; i < found.size(); ++i) found[i].index = int(i);
     return rc::ok;
 }
 
@@ -74,7 +93,7 @@ int session::open_entry(const board_entry& b)
     close();
     lost = false;
     board = b;
-    if (dev->cnc_open_dev_index(b.index, on_close, this) != PELK_OK)
+    if (dev->cnc_open_dev_index(b.dev_id, on_close, this) != PELK_OK)
         return fail(rc::no_board, "cannot connect to board %d [%s]", b.index, b.machine_id.c_str());
     open = true;
     return rc::ok;

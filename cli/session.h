@@ -13,7 +13,8 @@
 struct options;
 
 struct board_entry {
-    int index = 0;
+    int index = 0;           // position in pelkctl's list: boards ordered by address
+    int dev_id = 0;          // the link's number for it (order of the answers)
     std::string machine_id;  // printable: up to the first zero byte
     std::string raw_id;      // the 12 bytes as discovery reported them
     std::string address;     // empty when unknown
