@@ -65,6 +65,17 @@ void progress_display::draw(uint64_t done, bool last)
         long secs = long(double(total - done) / rate + 0.5);
         left = std::to_string(secs) + " s left";
     }
+    if (!total && done == 0) {
+        // Nothing to count: show that time passes.
+        if (tty) {
+            std::fprintf(stderr, "\r\033[K%s %.0f s", label.c_str(), s);
+            drawn = true;
+        } else {
+            std::fprintf(stderr, "pelkctl: %s: %.0f s\n", label.c_str(), s);
+        }
+        std::fflush(stderr);
+        return;
+    }
     uint64_t shown = total ? std::min(done, total) : done;
     int percent = total ? int(shown * 100 / total) : -1;
     if (tty) {

@@ -34,6 +34,7 @@ TEST_F(pelkctl_test, fpga_write_verify_read_and_erase_and_their_failures)
     back.resize(want.size());
     EXPECT_EQ(back, want);
 
+    EXPECT_EQ(run({"fpga", "read", "no/such/folder/back.bin"}).code, 7);
     EXPECT_EQ(run({"fpga", "erase"}).code, 0);
     EXPECT_TRUE(board.fpga_image().empty());
 
@@ -108,6 +109,7 @@ TEST_F(pelkctl_test, sd_card_files_put_get_stat_rm_and_format)
     EXPECT_EQ(r.code, 5);
     EXPECT_TRUE(has(r.err, "no such file")) << r.err;
     EXPECT_EQ(run({"sd", "get", "job.bin"}).code, 5);
+    EXPECT_EQ(run({"sd", "rm", "job.bin"}).code, 5);
 
     EXPECT_EQ(run({"sd", "put", "job.bin"}).code, 0);
     EXPECT_EQ(run({"sd", "format"}).code, 2) << "no terminal to confirm on and no --yes";
