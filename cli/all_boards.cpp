@@ -15,7 +15,7 @@ int run_on_all_boards(session& s, const options& o, const command_spec& c, const
         if (o.json) std::printf("[]\n");
         return code;
     }
-    say("%zu boards found", boards.size());
+    say("%zu board%s found", boards.size(), boards.size() == 1 ? "" : "s");
 
     struct row {
         board_entry board;

@@ -39,6 +39,7 @@ int fail(int code, const char* fmt, ...)
 const std::string& last_failure() { return failure_text; }
 void clear_failure() { failure_text.clear(); }
 void set_message_prefix(const std::string& p) { prefix = p; }
+const std::string& message_prefix() { return prefix; }
 
 std::string json_quote(const std::string& text)
 {

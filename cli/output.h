@@ -16,6 +16,7 @@ const std::string& last_failure();
 void clear_failure();
 // Messages carry this prefix after "pelkctl: " while set (used by --all).
 void set_message_prefix(const std::string& prefix);
+const std::string& message_prefix();
 
 std::string json_quote(const std::string& text);
 std::string json_number(double v);

@@ -68,10 +68,10 @@ void progress_display::draw(uint64_t done, bool last)
     if (!total && done == 0) {
         // Nothing to count: show that time passes.
         if (tty) {
-            std::fprintf(stderr, "\r\033[K%s %.0f s", label.c_str(), s);
+            std::fprintf(stderr, "\r\033[K%s%s %.0f s", message_prefix().c_str(), label.c_str(), s);
             drawn = true;
         } else {
-            std::fprintf(stderr, "pelkctl: %s: %.0f s\n", label.c_str(), s);
+            std::fprintf(stderr, "pelkctl: %s%s: %.0f s\n", message_prefix().c_str(), label.c_str(), s);
         }
         std::fflush(stderr);
         return;
@@ -84,14 +84,14 @@ void progress_display::draw(uint64_t done, bool last)
             int width = 30, fill = int(shown * uint64_t(width) / total);
             bar = "[" + std::string(size_t(fill), '#') + std::string(size_t(width - fill), '-') + "] ";
         }
-        std::fprintf(stderr, "\r\033[K%s %s%s%s%s%s %s %s", label.c_str(), bar.c_str(),
+        std::fprintf(stderr, "\r\033[K%s%s %s%s%s%s%s %s %s", message_prefix().c_str(), label.c_str(), bar.c_str(),
                      percent >= 0 ? std::to_string(percent).c_str() : "", percent >= 0 ? "% " : "",
                      amount(shown).c_str(), total ? (" / " + amount(total)).c_str() : "", rate_text.c_str(),
                      left.c_str());
         drawn = true;
     } else {
         std::string what = amount(shown) + (total ? " of " + amount(total) : "");
-        std::fprintf(stderr, "pelkctl: %s: %s%s%s%s%s%s\n", label.c_str(),
+        std::fprintf(stderr, "pelkctl: %s%s: %s%s%s%s%s%s\n", message_prefix().c_str(), label.c_str(),
                      percent >= 0 ? (std::to_string(percent) + "%, ").c_str() : "", what.c_str(),
                      rate_text.empty() ? "" : ", ", rate_text.c_str(), left.empty() ? "" : ", ", left.c_str());
     }
