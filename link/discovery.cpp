@@ -45,10 +45,14 @@ std::deque<std::string> local_addresses()
     return out;
 }
 
+void list_make_self(list_node* n) { n->prev = n->next = n; }
+
 }  // namespace
 
 int vesk::vesk_start_udp_connect()
 {
+    // The caller holds poll_mutex: this object's socket, thread and count
+    // belong to one discovery at a time.
     std::deque<std::string> addresses = local_addresses();
     int n = static_cast<int>(addresses.size());
     server_count = 0;
@@ -110,7 +114,9 @@ int vesk::vesk_start_udp_connect()
 
 void vesk::vesk_udp_thread(vesk* self)
 {
-    server_list_release();
+    // The pass collects its boards on its own and replaces the shared list
+    // in one step at its end, so a reader never sees half a pass.
+    self->found.clear();
     self->server_count = 0;
 
     unsigned char request[datagram_size];
@@ -121,6 +127,7 @@ void vesk::vesk_udp_thread(vesk* self)
     vframe::put16(request + 6, 0xFFFF);
     vframe::put32(request + 8, 0);
     if (vplat::send_to(self->udp_sock, request, sizeof request, multicast_group()) < 0) {
+        server_list_replace(self->found);
         self->udp_running = 0;
         return;
     }
@@ -134,25 +141,27 @@ void vesk::vesk_udp_thread(vesk* self)
         if (n < 0) break;
         if (!vframe::parse_discovery_answer(answer, machine_id)) continue;
         vplat::debug_printf("udp get server ip success %s.\n", vplat::format_ipv4(from).c_str());
-        auto* info = new server_info{};
-        info->addr = from;
-        std::memcpy(info->machine_id, machine_id, VESK_ID_LEN);
-        info->dev_id = self->server_count;
+        server_info info{};
+        list_make_self(&info.link);
+        info.addr = from;
+        std::memcpy(info.machine_id, machine_id, VESK_ID_LEN);
+        info.dev_id = self->server_count;
         ++self->server_count;
-        server_list_insert(info);
+        self->found.push_back(info);
     }
+    server_list_replace(self->found);
     self->udp_running = 0;
 }
 
 int vesk::eth_device_poll(char* ids, char* count)
 {
+    std::lock_guard<std::mutex> g(poll_mutex);
     vesk_start_udp_connect();
     if (server_count == 0) return VESK_ERR_NO_DEVICE;
     if (count) *count = static_cast<char>(server_count);
+    // From this object's own pass: another object's discovery may have
+    // replaced the shared list since.
     if (ids)
-        for (list_node* n = slist.next; n != &slist; n = n->next) {
-            auto* info = reinterpret_cast<server_info*>(n);
-            std::memcpy(ids + info->dev_id * VESK_ID_LEN, info->machine_id, VESK_ID_LEN);
-        }
+        for (const server_info& info : found) std::memcpy(ids + info.dev_id * VESK_ID_LEN, info.machine_id, VESK_ID_LEN);
     return VESK_OK;
 }
