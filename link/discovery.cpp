@@ -51,6 +51,16 @@ void list_make_self(list_node* n) { n->prev = n->next = n; }
 
 int vesk::vesk_start_udp_connect()
 {
+    bool pass_ran = false;
+    int r = vesk_run_passes(&pass_ran);
+    // Readers see the previous discovery's list until this one is done, then
+    // the last pass's boards; never a list being rebuilt.
+    if (pass_ran) server_list_replace(found);
+    return r;
+}
+
+int vesk::vesk_run_passes(bool* pass_ran)
+{
     // The caller holds poll_mutex: this object's socket, thread and count
     // belong to one discovery at a time.
     std::deque<std::string> addresses = local_addresses();
@@ -102,6 +112,7 @@ int vesk::vesk_start_udp_connect()
         udp_running = 1;
         udp_thread = std::thread(vesk_udp_thread, this);
         udp_thread.join();
+        *pass_ran = true;
 
         vplat::close_socket(udp_sock);
         udp_sock = vplat::invalid_socket;
@@ -114,8 +125,8 @@ int vesk::vesk_start_udp_connect()
 
 void vesk::vesk_udp_thread(vesk* self)
 {
-    // The pass collects its boards on its own and replaces the shared list
-    // in one step at its end, so a reader never sees half a pass.
+    // The pass collects its boards on its own; the discovery replaces the
+    // shared list with them in one step at its end.
     self->found.clear();
     self->server_count = 0;
 
@@ -127,7 +138,6 @@ void vesk::vesk_udp_thread(vesk* self)
     vframe::put16(request + 6, 0xFFFF);
     vframe::put32(request + 8, 0);
     if (vplat::send_to(self->udp_sock, request, sizeof request, multicast_group()) < 0) {
-        server_list_replace(self->found);
         self->udp_running = 0;
         return;
     }
@@ -149,7 +159,6 @@ void vesk::vesk_udp_thread(vesk* self)
         ++self->server_count;
         self->found.push_back(info);
     }
-    server_list_replace(self->found);
     self->udp_running = 0;
 }
 

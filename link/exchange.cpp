@@ -114,3 +114,19 @@ int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, 
         if (type == XFER_READ && got < chunk) return VESK_OK;
     }
 }
+
+int vesk::eth_exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
+                       unsigned short* reply_len, unsigned reply_timeout_ms)
+{
+    if (data == nullptr) len = 0;
+    if (len > VESK_MAX_PAYLOAD) return VESK_ERR_INVALID_REPLY;  // nothing sent: one frame is all this carries
+    const int deadline_ms = static_cast<int>(std::clamp<unsigned>(reply_timeout_ms, 1, 24u * 3600 * 1000));
+    unsigned char head[VESK_HEAD_SIZE];
+    uint32_t crc = data ? payload_crc32(reinterpret_cast<const char*>(data), len) : 0xFFFFFFFFu;
+    vframe::encode_request(head, cmd, XFER_EXCHANGE, arg, crc, len);
+    unsigned got = 0;
+    int r = eth_transfer(reinterpret_cast<const char*>(head), data, data ? len : 0, data, len, &got, deadline_ms);
+    if (r != VESK_OK) return connected ? r : VESK_ERR_NOT_CONNECTED;
+    if (reply_len) *reply_len = static_cast<unsigned short>(got);
+    return VESK_OK;
+}

@@ -109,6 +109,11 @@ public:
     // close callback runs once.
     int eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
                      unsigned short len, unsigned short* out_len, unsigned reply_timeout_ms);
+    // One XFER_EXCHANGE frame of at most VESK_MAX_PAYLOAD bytes whose answer
+    // is copied over the front of data; *reply_len receives how many bytes
+    // came back, so that a short answer is told from the bytes sent.
+    int eth_exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
+                     unsigned short* reply_len, unsigned reply_timeout_ms);
     int eth_device_open(int dev_id, vesk_close_callback callback, void* ctx);
     int eth_device_open(char* machine_id, vesk_close_callback callback, void* ctx);
     int eth_device_close();
@@ -135,6 +140,7 @@ private:
     std::shared_ptr<vesk_connection> current_connection();
 
     int vesk_start_udp_connect();
+    int vesk_run_passes(bool* pass_ran);
     static void vesk_udp_thread(vesk* self);
     static void server_list_insert(server_info* info);
     static void server_list_release();
