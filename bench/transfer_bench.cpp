@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "../tests/common/private_net.h"
-#include "answering_peer.h"
+#include "raw_io.h"
+#include "scripted_peer.h"
 #include "board_sim.h"
 #include "pelk.h"
 #include "vesk.h"
@@ -192,8 +193,9 @@ int main(int argc, char** argv)
         bsim::board sim(board_config(addr, dir + "/board_lo"));
         std::string why;
         bool up = sim.start(&why);
-        answering_peer bare(bare_addr, VESK_TCP_PORT);
-        if (!up || !bare.ok) {
+        scripted_peer bare(bare_addr, nullptr);
+        bare.record(false);
+        if (!up || !bare.listening()) {
             std::printf("| loopback               | skipped: %s |\n", why.c_str());
         } else {
             print_row("loopback", measure(addr, bare_addr, file, rounds));
@@ -220,9 +222,10 @@ int main(int argc, char** argv)
             bsim::board sim(board_config("10.78.0.2", dir + (shaped ? "/board_tbf" : "/board_veth")));
             std::string why;
             bool up = sim.start(&why);
-            answering_peer bare("10.78.0.3", VESK_TCP_PORT);
+            scripted_peer bare("10.78.0.3", nullptr);
+            bare.record(false);
             net.enter_host_side();
-            if (!up || !bare.ok)
+            if (!up || !bare.listening())
                 std::printf("| %-22s | skipped: %s |\n", label, why.c_str());
             else
                 print_row(label, measure("10.78.0.2", "10.78.0.3", file, rounds));

@@ -95,7 +95,7 @@ TEST_F(board_functions, machine_outputs)
 
 TEST_F(board_functions, first_status_led_failure_stops_the_rest)
 {
-    board->reject_when([](const frame& f) { return f.cmd == 17 && f.arg == 1; });
+    board->reject_when([](const request_frame& f) { return f.cmd == 17 && f.arg == 1; });
     EXPECT_EQ(mcu_bsp_led_rgb(1, 2, 3), -4);
     auto f = board->commands();
     ASSERT_EQ(f.size(), 2u);  // red and the rejected green; blue never sent
@@ -109,7 +109,7 @@ TEST_F(board_functions, first_status_led_failure_stops_the_rest)
 // bytes standing in for the size or the checksum.
 TEST_F(board_test, a_short_answer_to_a_size_or_checksum_query_fails_it)
 {
-    board->set_script([](const frame& f) {
+    board->set_answer([](const request_frame& f) {
         return f.cmd == 21 ? std::vector<unsigned char>{0x10, 0x00} : default_answer(f);
     });
     _flash_msg m;
@@ -125,7 +125,7 @@ TEST_F(board_test, a_short_answer_to_a_size_or_checksum_query_fails_it)
     EXPECT_EQ(m.checksum[0], 0);
 
     // Whole answers still count.
-    board->set_script([](const frame& f) {
+    board->set_answer([](const request_frame& f) {
         if (f.cmd != 21) return default_answer(f);
         std::vector<unsigned char> a(f.arg == 128 ? 4 : 32, 0);
         a[0] = 0x34;

@@ -77,7 +77,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
     uint32_t point = 0;
     int32_t version = 0;
     char text[16];
-    board->set_script([](const frame& f) { return f.type == 2 ? bytes{} : default_answer(f); });
+    board->set_answer([](const request_frame& f) { return f.type == 2 ? bytes{} : default_answer(f); });
 
     // Position, expected first command and argument, expected first trace.
     // The NC start runs a pipeline of its own; only its trace identifies it.
@@ -126,7 +126,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
         board->clear();
         traces.clear();
         steps[i].call();
-        auto f = board->frames();
+        auto f = board->received();
         if (steps[i].cmd == NO_FRAME) {
             EXPECT_TRUE(f.empty()) << "step " << i;
         } else if (steps[i].cmd != ANY_FRAMES) {
@@ -307,7 +307,7 @@ std::string run_unload_helper(const std::string& addr, const char* mode, int* st
 TEST(device_lifetime, unloading_closes_the_link_without_calling_back)
 {
     std::string addr = unique_loopback_address();
-    scripted_board board(addr);
+    scripted_peer board(addr, nullptr);
     int status = -1;
     std::string out = run_unload_helper(addr, "dlclose", &status);
     EXPECT_EQ(status, 0) << out;

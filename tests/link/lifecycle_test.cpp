@@ -81,7 +81,7 @@ TEST_F(link_test, peer_hang_up_closes_the_link_on_the_receive_thread)
 {
     trace_capture trace;
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 9) s.hang_up();
+        if (r.cmd == 9) s.hang_up();
         else s.send(default_reply(r));
     });
     ASSERT_EQ(open(), 0);
@@ -144,7 +144,7 @@ TEST_F(link_test, callback_may_reopen_from_the_receive_thread)
         return 0;
     };
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 9) s.hang_up();
+        if (r.cmd == 9) s.hang_up();
         else s.send(default_reply(r));
     });
     ASSERT_EQ(link->eth_device_open(0, cb, &ctx), 0);
@@ -194,8 +194,8 @@ TEST_F(link_test, a_reply_deadline_loses_a_silent_link)
 {
     trace_capture trace;
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 48 && r.arg() == 5) return;  // status: never answered
-        if (r.cmd() == 16) vplat::sleep_ms(300);      // slow but in time
+        if (r.cmd == 48 && r.arg == 5) return;  // status: never answered
+        if (r.cmd == 16) vplat::sleep_ms(300);      // slow but in time
         s.send(default_reply(r));
     });
     ASSERT_EQ(open(), 0);
