@@ -226,10 +226,11 @@ TEST_F(link_test, a_reply_deadline_loses_a_silent_link)
 // right after a run of exchanges (the receive thread slept through them).
 TEST_F(link_test, a_hang_up_after_a_burst_of_exchanges_is_noticed)
 {
-    std::atomic<int> seen{0};
-    peer.set_script([&](peer_session& s, const request_frame& r) {
+    // Owned by the script: the peer's thread outlives this test body.
+    auto seen = std::make_shared<std::atomic<int>>(0);
+    peer.set_script([seen](peer_session& s, const request_frame& r) {
         s.send(default_reply(r));
-        if (++seen == 200) s.hang_up();
+        if (++*seen == 200) s.hang_up();
     });
     ASSERT_EQ(open(), 0);
     unsigned char b[8];
