@@ -55,7 +55,8 @@ bool exchange(intptr_t s, std::vector<unsigned char>& frame, unsigned char cmd, 
 // Seconds for one stop-and-wait pass over FILE_BYTES in CHUNK frames. With
 // to_board the frames are what the board needs to store the file (create,
 // data frames with their checksum, close), so the board's own cost shows.
-double raw_loop(const std::string& address, uint16_t port, bool to_board = false)
+// With with_crc the frames carry their payload checksum, as the library's do.
+double raw_loop(const std::string& address, uint16_t port, bool to_board = false, bool with_crc = false)
 {
     vesk_addr a{};
     vplat::parse_ipv4(address.c_str(), &a);
@@ -72,7 +73,7 @@ double raw_loop(const std::string& address, uint16_t port, bool to_board = false
     auto t0 = clock_type::now();
     bool ok = !to_board || exchange(s, name, 21, 1, 256, true);
     for (size_t off = 0; ok && off < FILE_BYTES; off += CHUNK)
-        ok = exchange(s, frame, 20, static_cast<uint32_t>(off), CHUNK, to_board);
+        ok = exchange(s, frame, 20, static_cast<uint32_t>(off), CHUNK, to_board || with_crc);
     ok = ok && (!to_board || exchange(s, name, 21, 4, 256, true));
     if (!ok) {
         vplat::close_socket(s);
@@ -101,7 +102,7 @@ double library_write(const std::string& file, uint8_t check)
 void quiet(void*, const char*) {}
 
 struct result {
-    double lib = 1e9, lib_check = 1e9, raw = 1e9, lib_bare = 1e9, raw_board = 1e9;
+    double lib = 1e9, lib_check = 1e9, raw = 1e9, lib_bare = 1e9, raw_board = 1e9, raw_crc = 1e9;
     // Context switches of the whole process (sender, receive thread and the
     // in-process peer) per chunk, for the raw loop and the library against
     // the bare peer: where the time goes on two cores.
@@ -159,6 +160,7 @@ result measure(const std::string& board_addr, const std::string& bare_addr, cons
             dev->cnc_close_dev();
         }
         timed([&] { return raw_loop(bare_addr, VESK_TCP_PORT); }, best.raw, &best.raw_switches);
+        keep_best(raw_loop(bare_addr, VESK_TCP_PORT, false, true), best.raw_crc);
         if (open_library_link(dev, bare_addr)) {
             timed([&] { return library_write(file, 0); }, best.lib_bare, &best.lib_switches);
             dev->cnc_close_dev();
@@ -172,10 +174,10 @@ result measure(const std::string& board_addr, const std::string& bare_addr, cons
 void print_row(const char* network, const result& r)
 {
     auto rate = [](double secs) { return FILE_BYTES / MIB / secs; };
-    std::printf("| %-22s | %8.1f | %9.1f | %8.1f | %9.1f | %9.1f | %6.3f | %11.3f | %10.3f | %11.3f | %9.2f | %9.2f |\n",
+    std::printf("| %-22s | %8.1f | %9.1f | %8.1f | %9.1f | %9.1f | %6.3f | %11.3f | %10.3f | %11.3f | %8.1f | %10.3f | %9.2f | %9.2f |\n",
                 network, rate(r.lib), rate(r.lib_check), rate(r.raw), rate(r.lib_bare), rate(r.raw_board),
-                r.raw / r.lib, r.raw / r.lib_check, r.raw / r.lib_bare, r.raw / r.raw_board, r.raw_switches,
-                r.lib_switches);
+                r.raw / r.lib, r.raw / r.lib_check, r.raw / r.lib_bare, r.raw / r.raw_board, rate(r.raw_crc),
+                r.raw_crc / r.lib_bare, r.raw_switches, r.lib_switches);
 }
 
 bsim::config board_config(const std::string& addr, const std::string& state_dir)
@@ -192,6 +194,8 @@ bsim::config board_config(const std::string& addr, const std::string& state_dir)
 int main(int argc, char** argv)
 {
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    // An optional second argument "loopback" runs that row alone (for profiling).
+    const bool loopback_only = argc > 2 && std::string(argv[2]) == "loopback";
     vplat::set_debug_sink(&quiet, nullptr);  // trace lines are not what is measured
 
     char tmpl[] = "/tmp/transfer_bench_XXXXXX";
@@ -211,11 +215,13 @@ int main(int argc, char** argv)
     std::printf("Columns: the library writing to the simulated board without and with the file checksum; the raw\n"
                 "loop against a peer that only answers; the library against that bare peer; the raw loop sending\n"
                 "the same frames straight to the simulated board (its own cost per chunk). Ratios are raw loop\n"
-                "time over the other time (1.0 = as fast as the raw loop). The last two columns count the\n"
+                "time over the other time (1.0 = as fast as the raw loop). \"raw+crc\" is the raw loop computing\n"
+                "each frame's payload checksum as the library must, \"bare/+crc\" the library against it. The\n"
+                "last two columns count the\n"
                 "process's context switches per chunk (sender, receive thread and the in-process peer together)\n"
                 "for the raw loop and the library against the bare peer.\n\n");
-    std::printf("| network                | library  | lib+check | raw loop | lib, bare | raw→board | ratio  | ratio+check | ratio bare | ratio board | cs/chunk raw | cs/chunk lib |\n");
-    std::printf("|------------------------|----------|-----------|----------|-----------|-----------|--------|-------------|------------|-------------|-----------|-----------|\n");
+    std::printf("| network                | library  | lib+check | raw loop | lib, bare | raw→board | ratio  | ratio+check | ratio bare | ratio board | raw+crc  | bare/+crc  | cs/chunk raw | cs/chunk lib |\n");
+    std::printf("|------------------------|----------|-----------|----------|-----------|-----------|--------|-------------|------------|-------------|----------|------------|-----------|-----------|\n");
 
     {
         std::string tail = std::to_string((::getpid() >> 8) & 0xFF) + "." + std::to_string(::getpid() & 0xFF);
@@ -235,6 +241,7 @@ int main(int argc, char** argv)
     // A veth pair as it comes, then shaped like a board's 100 Mbit/s
     // Ethernet in both directions (a token bucket per side).
     for (bool shaped : {false, true}) {
+        if (loopback_only) break;
         const char* label = shaped ? "veth, 100 Mbit/s (tbf)" : "veth (MTU 1500)";
         private_net net({"10.78.0.1"}, {"10.78.0.2", "10.78.0.3"});
         if (!net.ok()) {

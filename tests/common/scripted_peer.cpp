@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "vesk_platform.h"
@@ -49,8 +50,8 @@ void peer_session::hang_up()
 
 std::vector<unsigned char> make_reply_len(uint16_t cmd, uint32_t arg, uint16_t reply_len, size_t payload_bytes)
 {
-    std::vector<unsigned char> r(32, 0);
-    r.resize(32 + payload_bytes, 0x22);
+    std::vector<unsigned char> r(32 + payload_bytes, 0x22);
+    std::fill(r.begin(), r.begin() + 32, 0);
     r[0] = 0xA5;
     r[1] = 0x5A;
     r[2] = static_cast<unsigned char>(cmd);
