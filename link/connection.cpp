@@ -199,8 +199,9 @@ const reply_slot* vesk_connection::read_reply(int deadline_ms)
 
 void vesk_connection::await_close()
 {
-    if (!failure_left) return;
-    wake_receiver();
+    if (failure_left) wake_receiver();
+    // Released once, when the close (by the receive thread for a failure,
+    // or by whoever closed first) has finished: the link reads as closed.
     recv_sem.acquire();
 }
 

@@ -85,7 +85,8 @@ struct vesk_connection {
     // on an open link the failure is left for the receive thread, which
     // reports it and closes the link.
     const reply_slot* read_reply(int deadline_ms);
-    // After a failure was left: wake the receive thread, wait for its close.
+    // After an exchange failed for a lost link: wake the receive thread if a
+    // failure was left for it, and wait until the link's close has finished.
     void await_close();
 
     // Receive thread side: waits up to ms (less while an exchange is in

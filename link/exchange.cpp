@@ -23,7 +23,10 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
         vplat::debug_output("send err.\n");
         return VESK_ERR_SEND;
     }
-    if (!c->open) return VESK_ERR_LINK_LOST;
+    if (!c->open) {
+        c->await_close();  // a close under way: done before the result is read
+        return VESK_ERR_LINK_LOST;
+    }
 
     c->begin_exchange();
     int result = VESK_OK;
