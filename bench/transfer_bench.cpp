@@ -216,10 +216,9 @@ int main(int argc, char** argv)
                 "loop against a peer that only answers; the library against that bare peer; the raw loop sending\n"
                 "the same frames straight to the simulated board (its own cost per chunk). Ratios are raw loop\n"
                 "time over the other time (1.0 = as fast as the raw loop). \"raw+crc\" is the raw loop computing\n"
-                "each frame's payload checksum as the library must, \"bare/+crc\" the library against it. The\n"
-                "last two columns count the\n"
-                "process's context switches per chunk (sender, receive thread and the in-process peer together)\n"
-                "for the raw loop and the library against the bare peer.\n\n");
+                "each frame's payload checksum as the library must, \"bare/+crc\" the library against it. The last\n"
+                "two columns count the process's context switches per chunk (sender, receive thread and the\n"
+                "in-process peer together) for the raw loop and the library against the bare peer.\n\n");
     std::printf("| network                | library  | lib+check | raw loop | lib, bare | raw→board | ratio  | ratio+check | ratio bare | ratio board | raw+crc  | bare/+crc  | cs/chunk raw | cs/chunk lib |\n");
     std::printf("|------------------------|----------|-----------|----------|-----------|-----------|--------|-------------|------------|-------------|----------|------------|-----------|-----------|\n");
 
