@@ -1,6 +1,7 @@
 // The device object: factory, link operations, the fixed operation order
 // and the behaviour of every operation without a connection.
 #include <sched.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,7 +77,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
     uint32_t point = 0;
     int32_t version = 0;
     char text[16];
-    board->set_script([](const frame& f) { return f.type == 2 ? bytes{} : default_answer(f); });
+    board->set_answer([](const request_frame& f) { return f.type == 2 ? bytes{} : default_answer(f); });
 
     // Position, expected first command and argument, expected first trace.
     // The NC start runs a pipeline of its own; only its trace identifies it.
@@ -125,7 +126,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
         board->clear();
         traces.clear();
         steps[i].call();
-        auto f = board->frames();
+        auto f = board->received();
         if (steps[i].cmd == NO_FRAME) {
             EXPECT_TRUE(f.empty()) << "step " << i;
         } else if (steps[i].cmd != ANY_FRAMES) {
@@ -263,15 +264,6 @@ TEST(device_unconnected, every_operation_fails_with_its_trace)
     ::operator delete(static_cast<void*>(dev));
 }
 
-int write_to_pipe(void* ctx, int dev_id)
-{
-    int fd = *static_cast<int*>(ctx);
-    char c = char('0' + dev_id);
-    return int(::write(fd, &c, 1));
-}
-
-// The link object lives until the library is unloaded: at process exit its
-// destructor closes a link left open and runs the close callback.
 // These tests fork a process that has threads. The sanitizers' runtimes can
 // be caught holding an internal lock at the fork, and the child then hangs;
 // the plain build runs them.
@@ -281,34 +273,52 @@ constexpr bool fork_is_fragile = true;
 constexpr bool fork_is_fragile = false;
 #endif
 
-TEST(device_lifetime, unloading_closes_the_link_and_runs_the_callback)
+// Runs the unload helper in a fresh process (spawned, not forked) and
+// returns what it printed; *status gets its exit code.
+std::string run_unload_helper(const std::string& addr, const char* mode, int* status)
 {
-    if (fork_is_fragile) GTEST_SKIP() << "forking a threaded process under a sanitizer";
-    std::string addr = unique_loopback_address();
-    scripted_board board(addr);
     int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
-        static int write_fd = fds[1];
-        vesk_test_clear_servers();
-        if (!vesk_test_seed_server(0, addr.c_str(), board_id)) ::_exit(2);
-        pelk_cnc* dev = cnc_dev_register();
-        if (dev->cnc_open_dev_index(0, write_to_pipe, &write_fd) != 0) ::_exit(3);
-        std::exit(0);  // runs the library's exit handlers
-    }
+    if (::pipe(fds) != 0) return "no pipe";
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_addclose(&fa, fds[0]);
+    std::string helper = UNLOAD_HELPER, library = PELK_LIBRARY;
+    char* argv[] = {helper.data(), library.data(), const_cast<char*>(addr.c_str()), const_cast<char*>(mode), nullptr};
+    pid_t pid = -1;
+    int r = ::posix_spawn(&pid, helper.c_str(), &fa, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&fa);
     ::close(fds[1]);
-    char got[4] = {};
-    ssize_t n = ::read(fds[0], got, sizeof got);
+    std::string out;
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, size_t(n));
     ::close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    ASSERT_EQ(n, 1);
-    EXPECT_EQ(got[0], '0');  // the callback ran once, with the open dev_id
+    *status = -1;
+    if (r != 0) return "spawn failed";
+    int st = 0;
+    if (::waitpid(pid, &st, 0) == pid && WIFEXITED(st)) *status = WEXITSTATUS(st);
+    return out;
+}
+
+// The library is unloaded (dlclose, or the exit handlers at process end)
+// with its link open: the link closes without calling back, since whoever
+// gave the callback may be gone, and no receive thread is left behind.
+TEST(device_lifetime, unloading_closes_the_link_without_calling_back)
+{
+    std::string addr = unique_loopback_address();
+    scripted_peer board(addr, nullptr);
+    int status = -1;
+    std::string out = run_unload_helper(addr, "dlclose", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("open, threads 1 more\n"), std::string::npos) << out;  // the receive thread
+    EXPECT_NE(out.find("unloaded, threads 0 more\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("callback"), std::string::npos) << out;
+
+    out = run_unload_helper(addr, "exit", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("open, threads 1 more\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("callback"), std::string::npos) << out;
 }
 
 // Discovery is run only inside a network namespace of the test's own, where
