@@ -70,6 +70,8 @@ pelk_test* console_fixture::open_window()
 Ui::pelk_testClass* console_fixture::ui() { return win->form(); }
 console_context& console_fixture::ctx() { return win->context(); }
 
+void console_fixture::destroy_window() { win.reset(); }
+
 void console_fixture::close_window()
 {
     if (win) {

@@ -34,11 +34,11 @@ public:
     // True when the private network is up (else tests skip).
     static bool network_ready();
     static QString network_problem();
-
-protected:
     // A board configuration on the board side: discovery answered, machine
     // id "SIM-BOARD-01", identity defaults unless the test sets them.
     static bsim::config board_config();
+
+protected:
     // (Re)starts the in-process board with cfg; false with a reason on failure.
     bool start_board(bsim::config cfg, QString* why = nullptr);
     void stop_board();
@@ -51,6 +51,8 @@ protected:
     console_context& ctx();
     // Destroys the window and closes any link it left open.
     void close_window();
+    // Destroys the window only; a link it opened stays open.
+    void destroy_window();
 
     // The message log as shown, and its entries without time stamps (blank
     // separator lines dropped).
