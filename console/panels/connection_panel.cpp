@@ -2,10 +2,10 @@
 
 #include <QMainWindow>
 #include <QMetaObject>
-#include <QThread>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "console_context.h"
 #include "message_log.h"
@@ -21,24 +21,36 @@ constexpr uint32_t product_count = 4;
 
 // Panels alive, by the token their links carry. The link may call back after
 // the panel (and its window) is gone, e.g. when the library closes the link
-// at process exit; such a call finds no entry and does nothing.
-std::mutex live_mutex;
-std::map<intptr_t, connection_panel*> live_panels;
-intptr_t next_token = 1;
+// as the program ends; such a call finds no entry and does nothing. The
+// registry is never destroyed, since that call may come after static
+// destruction has begun.
+struct panel_registry {
+    std::mutex mutex;
+    std::map<intptr_t, connection_panel*> panels;
+    intptr_t next_token = 1;
+};
+
+panel_registry& registry()
+{
+    static panel_registry* const r = new panel_registry;
+    return *r;
+}
 
 }  // namespace
 
-connection_panel::connection_panel(console_context& ctx) : ctx(ctx)
+connection_panel::connection_panel(console_context& ctx) : ctx(ctx), gui_thread(std::this_thread::get_id())
 {
-    std::lock_guard<std::mutex> g(live_mutex);
-    token = next_token++;
-    live_panels[token] = this;
+    panel_registry& r = registry();
+    std::lock_guard<std::mutex> g(r.mutex);
+    token = r.next_token++;
+    r.panels[token] = this;
 }
 
 connection_panel::~connection_panel()
 {
-    std::lock_guard<std::mutex> g(live_mutex);
-    live_panels.erase(token);
+    panel_registry& r = registry();
+    std::lock_guard<std::mutex> g(r.mutex);
+    r.panels.erase(token);
 }
 
 QString connection_panel::product_name(uint32_t id)
@@ -156,12 +168,12 @@ void connection_panel::device_disconnected(int dev_id)
 int connection_panel::on_device_disconnect(void* cb_ctx, int dev_id)
 {
     intptr_t key = reinterpret_cast<intptr_t>(cb_ctx);
-    std::unique_lock<std::mutex> g(live_mutex);
-    auto it = live_panels.find(key);
-    if (it == live_panels.end()) return 0;
+    panel_registry& r = registry();
+    std::unique_lock<std::mutex> g(r.mutex);
+    auto it = r.panels.find(key);
+    if (it == r.panels.end()) return 0;
     connection_panel* panel = it->second;
-    QObject* window = panel->ctx.window;
-    if (QThread::currentThread() == window->thread()) {
+    if (std::this_thread::get_id() == panel->gui_thread) {
         // A close on the GUI thread: the panel cannot go away meanwhile.
         g.unlock();
         panel->device_disconnected(dev_id);
@@ -171,13 +183,14 @@ int connection_panel::on_device_disconnect(void* cb_ctx, int dev_id)
     // window destroyed before the call runs takes the call with it. The
     // panel is looked up again when it runs.
     QMetaObject::invokeMethod(
-        window,
+        panel->ctx.window,
         [key, dev_id] {
             connection_panel* p = nullptr;
             {
-                std::lock_guard<std::mutex> lock(live_mutex);
-                auto found = live_panels.find(key);
-                if (found != live_panels.end()) p = found->second;
+                panel_registry& reg = registry();
+                std::lock_guard<std::mutex> lock(reg.mutex);
+                auto found = reg.panels.find(key);
+                if (found != reg.panels.end()) p = found->second;
             }
             if (p) p->device_disconnected(dev_id);
         },

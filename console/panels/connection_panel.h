@@ -3,8 +3,9 @@
 // the connection and reacts when the link is lost.
 #pragma once
 
-#include <cstdint>
 #include <QString>
+#include <cstdint>
+#include <thread>
 
 struct console_context;
 
@@ -37,5 +38,6 @@ private:
     void device_disconnected(int dev_id);
 
     console_context& ctx;
-    intptr_t token;  // handed to the link as the callback's context
+    std::thread::id gui_thread;  // the thread that made the panel
+    intptr_t token;              // handed to the link as the callback's context  // handed to the link as the callback's context
 };
