@@ -28,12 +28,14 @@ task_request_thread::task_request_thread(QObject* parent) : QThread(parent)
 task_request_thread::~task_request_thread()
 {
     {
-        QMutexLocker lock(&request_mutex);
+        std::lock_guard<std::mutex> lock(request_mutex);
+        stopping = true;
         requestInterruption();
-        request_ready.wakeAll();
     }
+    request_ready.notify_all();
     quit();
     wait();
+    std::lock_guard<std::mutex> lock(request_mutex);
     qDeleteAll(request_queue);
     request_queue.clear();
 }
@@ -41,16 +43,18 @@ task_request_thread::~task_request_thread()
 bool task_request_thread::add_request(const task_request& req)
 {
     request = req;
-    QMutexLocker lock(&request_mutex);
-    if (request_queue.size() >= max_queued) return false;
-    request_queue.append(new task_request(request));
-    request_ready.wakeOne();
+    {
+        std::lock_guard<std::mutex> lock(request_mutex);
+        if (request_queue.size() >= max_queued) return false;
+        request_queue.append(new task_request(request));
+    }
+    request_ready.notify_one();
     return true;
 }
 
 int task_request_thread::queued() const
 {
-    QMutexLocker lock(&request_mutex);
+    std::lock_guard<std::mutex> lock(request_mutex);
     return request_queue.size();
 }
 
@@ -59,9 +63,9 @@ void task_request_thread::run()
     for (;;) {
         task_request job;
         {
-            QMutexLocker lock(&request_mutex);
-            while (request_queue.isEmpty() && !isInterruptionRequested()) request_ready.wait(&request_mutex);
-            if (isInterruptionRequested()) return;
+            std::unique_lock<std::mutex> lock(request_mutex);
+            request_ready.wait(lock, [this] { return stopping || !request_queue.isEmpty(); });
+            if (stopping) return;
             task_request* next = request_queue.takeFirst();
             job = *next;
             delete next;

@@ -4,9 +4,9 @@
 #pragma once
 
 #include <QList>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 #include "task_request.h"
 
@@ -39,7 +39,10 @@ private:
     int poll_drive_update(const _flash_msg& msg, int result);
 
     task_request request{};
-    mutable QMutex request_mutex;
-    QWaitCondition request_ready;
+    // The standard mutex and condition (rather than Qt's) are the ones the
+    // thread sanitizer understands, so its checks of the console stay exact.
+    mutable std::mutex request_mutex;
+    std::condition_variable request_ready;
+    bool stopping = false;  // set under request_mutex by the destructor
     QList<task_request*> request_queue;
 };

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QTimer>
 #include <thread>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstring>
 
@@ -13,6 +12,18 @@
 #include "task_request_thread.h"
 
 namespace {
+
+// The ends the worker reports, received queued on the test's thread.
+struct finished_log {
+    QList<QList<int>> nc, flash;
+    explicit finished_log(task_request_thread& worker, QObject* context)
+    {
+        QObject::connect(&worker, &task_request_thread::cnc_task_finished, context,
+                         [this](int type, int ret) { nc.append({type, ret}); });
+        QObject::connect(&worker, &task_request_thread::task_finished, context,
+                         [this](int target, int ret) { flash.append({target, ret}); });
+    }
+};
 
 task_request nc_job(pelk_cnc* dev, uint32_t line)
 {
@@ -46,8 +57,9 @@ private slots:
     {
         fake_device dev;
         task_request_thread worker(nullptr);
-        QSignalSpy nc(&worker, &task_request_thread::cnc_task_finished);
-        QSignalSpy flash(&worker, &task_request_thread::task_finished);
+        finished_log ends(worker, this);
+        auto& nc = ends.nc;
+        auto& flash = ends.flash;
         worker.start();
 
         dev.close_gate();
@@ -65,14 +77,14 @@ private slots:
         for (uint32_t i = 0; i < 1000; ++i) expect.push_back(100 + i);
         QCOMPARE(dev.started(), expect);
         for (int i = 0; i < nc.size(); ++i) {
-            QCOMPARE(nc.at(i).at(0).toInt(), 0);
-            QCOMPARE(nc.at(i).at(1).toInt(), int(expect[size_t(i)]));
+            QCOMPARE(nc.at(i).at(0), 0);
+            QCOMPARE(nc.at(i).at(1), int(expect[size_t(i)]));
         }
 
         // A flash job for the FRAM does nothing and ends at once with 0.
         QVERIFY(worker.add_request(flash_job(1)));
         QVERIFY(wait_until([&] { return flash.size() == 1; }));
-        QCOMPARE(flash.at(0), (QList<QVariant>{1, 0}));
+        QCOMPARE(flash.at(0), (QList<int>{1, 0}));
         QCOMPARE(nc.size(), 1001);
     }
 
@@ -145,11 +157,12 @@ private slots:
         r.flash.progress = &progress;
 
         task_request_thread worker(nullptr);
-        QSignalSpy done(&worker, &task_request_thread::task_finished);
+        finished_log ends(worker, this);
+        auto& done = ends.flash;
         worker.start();
         QVERIFY(worker.add_request(r));
         QVERIFY(wait_until([&] { return done.size() == 1; }, 30000));
-        QCOMPARE(done.at(0), (QList<QVariant>{4, result}));
+        QCOMPARE(done.at(0), (QList<int>{4, result}));
         if (bar >= 0) QVERIFY(std::atomic_ref<int32_t>(progress).load() >= bar);
     }
 
