@@ -5,15 +5,22 @@
 #include <QElapsedTimer>
 #include <QTextEdit>
 #include <cstdlib>
+#include <unistd.h>
 #include <cstring>
 
 #include "pelk_cnc.h"
 #include "private_net.h"
 #include "ui_pelk_test.h"
+#include "user_net.h"
 
 namespace {
 
-private_net* the_net = nullptr;
+// The two sides of the private network, whichever way it was made.
+struct network_sides {
+    bool ok = false;
+    std::function<bool()> enter_host, enter_board;
+};
+network_sides the_net;
 QString net_problem;
 
 const char host_addr[] = "10.233.0.1";
@@ -22,7 +29,7 @@ const char static_addr[] = "192.168.8.123";
 
 }  // namespace
 
-bool console_fixture::network_ready() { return the_net && the_net->ok(); }
+bool console_fixture::network_ready() { return the_net.ok; }
 QString console_fixture::network_problem() { return net_problem; }
 
 bsim::config console_fixture::board_config()
@@ -43,14 +50,14 @@ bool console_fixture::start_board(bsim::config cfg, QString* why)
     }
     // The board's sockets and threads are made on the board side; the test
     // thread then goes back to the host side, where the console lives.
-    if (!the_net->enter_board_side()) {
+    if (!the_net.enter_board()) {
         if (why) *why = "cannot enter the board side";
         return false;
     }
     sim = std::make_unique<bsim::board>(std::move(cfg));
     std::string reason;
     bool ok = sim->start(&reason);
-    the_net->enter_host_side();
+    the_net.enter_host();
     if (!ok) {
         sim.reset();
         if (why) *why = QString::fromStdString(reason);
@@ -147,17 +154,37 @@ void console_fixture::fixture_cleanup()
 int console_test_main(int argc, char** argv, const std::function<QObject*()>& make_test)
 {
     // Before the application object and its threads: the private network.
+    // Root makes named namespaces; an ordinary user a user namespace.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static private_net net({host_addr}, {board_addr, static_addr});
-    the_net = &net;
-    if (!net.ok())
-        net_problem = QString::fromStdString(net.why_not());
-    else if (!net.enter_host_side())
-        net_problem = "cannot enter the host side";
+    std::vector<std::string> host{host_addr}, board{board_addr, static_addr};
+    std::unique_ptr<private_net> root_net;
+    std::unique_ptr<user_net> own_net;
+    if (::geteuid() == 0) {
+        root_net = std::make_unique<private_net>(host, board);
+        if (root_net->ok()) {
+            the_net.enter_host = [&] { return root_net->enter_host_side(); };
+            the_net.enter_board = [&] { return root_net->enter_board_side(); };
+        } else {
+            net_problem = QString::fromStdString(root_net->why_not());
+        }
+    } else {
+        own_net = std::make_unique<user_net>(host, board);
+        if (own_net->ok()) {
+            the_net.enter_host = [&] { return own_net->enter_host_side(); };
+            the_net.enter_board = [&] { return own_net->enter_board_side(); };
+        } else {
+            net_problem = QString::fromStdString(own_net->why_not());
+        }
+    }
+    if (the_net.enter_host) {
+        the_net.ok = the_net.enter_host();
+        if (!the_net.ok) net_problem = "cannot enter the host side";
+    }
 
     QApplication app(argc, argv);
     std::unique_ptr<QObject> test(make_test());
     int rc = QTest::qExec(test.get(), argc, argv);
     test.reset();
+    the_net = {};
     return rc;
 }
