@@ -3,12 +3,15 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QThread>
 #include <QTime>
 #include <cstdarg>
 #include <cstdio>
 
 int message_log::log_message(const char* tag, const char* sub_tag, const char* fmt, ...)
 {
+    // Debug builds (the sanitizer runs among them) stop on a line written off the GUI thread.
+    Q_ASSERT_X(QThread::currentThread() == view->thread(), "log_message", "called off the GUI thread");
     char text[max_text + 1];
     va_list args;
     va_start(args, fmt);

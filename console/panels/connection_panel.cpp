@@ -160,6 +160,7 @@ void connection_panel::close_device()
 
 void connection_panel::device_disconnected(int dev_id)
 {
+    Q_ASSERT(std::this_thread::get_id() == gui_thread);
     if (!device_open) return;
     ctx.log->log_message(nullptr, nullptr, "device %d disconnect...", dev_id);
     start_eth_connect();
