@@ -108,9 +108,11 @@ int peripheral_panel::mcu_set_rgb_bh_value()
 int peripheral_panel::mcu_set_led_rgb()
 {
     if (!device_open) return 0;
-    ctx.ui->rgb_slider_r->setValue(field_value(ctx.ui->rgb_value_r));
-    ctx.ui->rgb_slider_g->setValue(field_value(ctx.ui->rgb_value_g));
-    ctx.ui->rgb_slider_b->setValue(field_value(ctx.ui->rgb_value_b));
+    // All three are read first: each slider's send rewrites the three fields.
+    int r = field_value(ctx.ui->rgb_value_r), g = field_value(ctx.ui->rgb_value_g), b = field_value(ctx.ui->rgb_value_b);
+    ctx.ui->rgb_slider_r->setValue(r);
+    ctx.ui->rgb_slider_g->setValue(g);
+    ctx.ui->rgb_slider_b->setValue(b);
     return 1;
 }
 
