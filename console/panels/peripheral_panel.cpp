@@ -125,8 +125,8 @@ int peripheral_panel::mcu_set_rgb_led()
     // Start and count travel as bytes: a number that does not fit one would
     // address other LEDs than the ones typed, so it is refused here.
     if (start < 0 || start > byte_max || count < 0 || count > byte_max) {
-        ctx.log->log_message("MCU", nullptr, "set rgb led %d to %d refused, start and count must be 0 to %d...",
-                             start, start + count, byte_max);
+        ctx.log->log_message("MCU", nullptr, "set rgb led %d to %lld refused, start and count must be 0 to %d...",
+                             start, static_cast<long long>(start) + count, byte_max);
         return 1;
     }
     // The buffer holds one value per LED of the strip; a longer range is

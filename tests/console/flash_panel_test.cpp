@@ -200,12 +200,6 @@ private slots:
         QCOMPARE(log_entries(), (QStringList{"SF:file path too long (256 bytes, at most 255), nothing sent....",
                                              "SF:file path too long (268 bytes, at most 255), nothing sent...."}));
         QVERIFY(ui()->sf_update->isEnabled());
-
-        // Drives cannot be erased or read.
-        select(4);
-        click(ui()->sf_earse);
-        click(ui()->sf_read);
-        QCOMPARE(log_entries().size(), 2);
     }
 
     void mcu_write_needs_an_erased_board()
