@@ -310,8 +310,10 @@ private slots:
             qInfo("%s: %lld ms, longest gap between 10 ms ticks %lld ms; %d status reads, mean %.1f ms, slowest %lld ms",
                   name, took, worst_gap, polls, polls ? double(poll_total) / polls : 0.0, worst_poll);
             QVERIFY2(part_way || took < 300, "the bar never showed a part-way value");
-            QVERIFY2(polls >= int(took / 100) - 1, "status reads did not get through during the transfer");
-            QVERIFY2(worst_gap < 1000, "the GUI thread stalled for a second or more");
+            // Bounds loose enough for sanitizer builds on a loaded machine:
+            // a status read at least every 500 ms, no freeze of seconds.
+            QVERIFY2(polls >= int(took / 500) - 1, "status reads did not get through during the transfer");
+            QVERIFY2(worst_gap < 5000, "the GUI thread stalled for seconds");
         }
         QCOMPARE(vec(board()->fpga_image()), read_file("big_fpga.bin"));
         QVERIFY(shot);
