@@ -130,7 +130,6 @@ private slots:
         // An empty field names the file after the target and the file type.
         ui()->sf_file_path->clear();
         select(0, 1);
-        clear_log();
         QVERIFY(run(ui()->sf_read, "SF:fpga flash handle complete. 0-success"));
         QCOMPARE(read_file("read_file/fpga.img"), image + QByteArray(1, '\0'));
         QCOMPARE(flash_panel::read_back_path(2, 2, "a/b\\c.txt"), QString("./read_file/b\\c.txt"));
@@ -154,7 +153,6 @@ private slots:
         // A read asks the card for its read-back path; put the file there.
         std::filesystem::create_directories(board()->sd_path("read_file"));
         std::filesystem::copy_file(board()->sd_path("payload.bin"), board()->sd_path("read_file/payload.bin"));
-        clear_log();
         QVERIFY(run(ui()->sf_read, "SF:sd flash handle complete. 0-success"));
         QCOMPARE(log_entries().first(), QString("SF:sd flash read start...."));
         QCOMPARE(read_file("read_file/payload.bin"), padded);
@@ -183,7 +181,6 @@ private slots:
 
         select(0);
         ui()->sf_file_path->setText("empty.bin");
-        clear_log();
         QVERIFY(run(ui()->sf_update, "SF:fpga flash handle complete. -4-failed,use time "));
         QCOMPARE(log_entries().first(), QString("SF:open file success.size 0 bytes...."));
 
@@ -238,7 +235,6 @@ private slots:
         for (int target : {4, 5}) {
             select(target);
             const QString label = target == 4 ? "enc" : "boot";
-            clear_log();
             QVERIFY(run(ui()->sf_update, "SF:" + label + " flash handle complete. 0-success"));
             QCOMPARE(log_entries().mid(1, 1), QStringList{"SF:" + label + " flash write start...."});
             QVERIFY(wait_until([&] { return ui()->sf_update_bar->value() == firmware.size(); }));
