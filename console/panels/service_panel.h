@@ -2,10 +2,19 @@
 // identifier and type, the AR material changer and the SD card log.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 struct console_context;
 
 class service_panel {
 public:
+    static constexpr int id_field = 16;     // bytes of the identifier in the user-data record
+    static constexpr int id_max = 15;       // identifier bytes kept; the 16th stays zero
+    static constexpr int type_record = 19;  // user-data bytes the type write reads and rewrites
+    static constexpr int type_offset = 17;  // byte of the machine type code
+    static constexpr int ar_log_size = 4000;
+
     explicit service_panel(console_context& ctx);
 
     void cnc_param_read();
@@ -23,6 +32,16 @@ public:
     void sdcard_log_clear();
     void sdcard_log_read();
 
+    // The identifier's UTF-8 bytes as stored: whole characters only, at most
+    // id_max bytes.
+    static QByteArray identifier_bytes(const QString& text);
+
 private:
+    void log_result(int rc);     // "success." / "failed."
+    void log_ar_result(int rc);  // the changer's lines carry no full stop
+    bool ar_ready(const char* closed_line);
+    // Checks the SD target and the txt type and names the controller log.
+    void select_controller_log();
+
     console_context& ctx;
 };
