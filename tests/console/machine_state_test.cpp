@@ -13,8 +13,16 @@
 #include "nc_job_panel.h"
 #include "nc_test_support.h"
 #include "ui_pelk_test.h"
+#include "vesk.h"
 
 namespace {
+
+// Links with reply deadlines give up on a silent board; without them an
+// exchange waits for its reply for good.
+template <typename L>
+constexpr bool has_reply_deadlines = requires(L& l, unsigned char* d, unsigned short* n) {
+    l.eth_send_cmd(0, 0, 0u, d, static_cast<unsigned short>(0), n, 0u);
+};
 
 std::vector<uint8_t> le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
 std::vector<uint8_t> le16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
@@ -334,6 +342,30 @@ private slots:
         ui()->cnc_axis_travel_length->setText("3");
         click(ui()->cnc_axis_y_add);
         QVERIFY2(wait_for_text(ui()->cnc_axis_y_mpos, "3"), qPrintable(before));
+    }
+
+    void a_board_that_stops_answering_is_reported_within_the_short_deadline()
+    {
+        REQUIRE_PRIVATE_NET();
+        if constexpr (!has_reply_deadlines<vesk>) {
+            QSKIP("this link waits for every reply without a deadline");
+        } else {
+            bring_up();
+            clear_log();
+            bsim::faults silent;
+            silent.mute_cmds = {48};
+            QElapsedTimer t;
+            t.start();
+            board()->set_faults(silent);
+            QVERIFY(wait_for_log("disconnect", 20000));
+            qInfo("a silent board reported and its link closed %lld ms after it fell silent", t.elapsed());
+            QVERIFY(wait_until([] { return !device_open; }));
+            board()->set_faults(bsim::faults{});
+            QVERIFY(wait_until([&] { return ui()->cbox_eth_dev->count() == 1; }));
+            QVERIFY(connect_board());
+            command("G1 X3");
+            QVERIFY(wait_for_text(ui()->cnc_axis_x_mpos, "3"));
+        }
     }
 };
 
