@@ -38,6 +38,9 @@ void machine_state_panel::cnc_timer_update_state()
         shown_alarm = 0;  // a new connection shows a standing alarm once more
         return;
     }
+    // A standing alarm is shown once more to each new connection.
+    if (ctx.newly_connected && !connection_seen) shown_alarm = 0;
+    connection_seen = ctx.newly_connected;
     std::memset(&status, 0, sizeof status);
     if (ctx.dev->cnc_get_status(&status) != 0) return;
     // This poll works on its own copy: a poll that falls due while one of
@@ -45,19 +48,24 @@ void machine_state_panel::cnc_timer_update_state()
     const cnc_status now = status;
     show_status(now);
 
-    if (now.alarm_code != 0)
-        raise_alarm(now.alarm_code);
-    else
+    // Polls keep running while a modal box of an earlier poll is open (the
+    // box runs the event loop); they update the display but open no box
+    // of their own on top of it.
+    if (now.alarm_code == 0)
         shown_alarm = 0;
+    else if (!box_open)
+        raise_alarm(now.alarm_code);
     if (!device_open) return;  // the link went while the box was open
 
     uint32_t bytes = std::min(now.download_bytes, ctx.nc_file_size);
     ctx.ui->cnc_nc_download->setValue(bar_value(bytes, ctx.ui->cnc_nc_download));
 
-    if (now.run_state == 0 && ctx.nc_job) {
+    if (now.run_state == 0 && ctx.nc_job && !box_open) {
         char name[CNC_JOB_NAME_LEN + 1] = {};
         std::memcpy(name, now.job_name, CNC_JOB_NAME_LEN);  // the record's name need not end in a zero
+        box_open = true;  // the resume question may be asked
         ctx.nc_job->offer_resume(name, now.run_line, now.resume_pending);
+        box_open = false;
         if (!device_open) return;
     }
     read_results();
@@ -95,14 +103,13 @@ void machine_state_panel::show_status(const cnc_status& s)
 
 void machine_state_panel::raise_alarm(uint16_t code)
 {
-    // One box per alarm: not again while it stands, and never on top of an
-    // open one (polls keep running while a modal box is up).
-    if (code == shown_alarm || alarm_box_open) return;
+    // One box per alarm: not again while it stands.
+    if (code == shown_alarm) return;
     shown_alarm = code;
-    alarm_box_open = true;
+    box_open = true;
     QByteArray text = QByteArray::number(code);
     info_box(ctx.window, "alarm code:", text.constData());
-    alarm_box_open = false;
+    box_open = false;
 }
 
 void machine_state_panel::read_results()

@@ -33,6 +33,7 @@ private:
     console_context& ctx;
     cnc_status status{};
     uint16_t shown_alarm = 0;      // the alarm already shown on this connection; 0 none
-    bool alarm_box_open = false;
+    bool connection_seen = false;  // this poll has seen the current new connection
+    bool box_open = false;         // the alarm box or the resume question is on screen
     std::array<char, console_context::results_size> scratch{};  // a result read before it is taken
 };

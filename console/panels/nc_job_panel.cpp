@@ -218,7 +218,7 @@ void nc_job_panel::offer_resume(const char* name, uint32_t line, int flag)
     if (board_name.isEmpty()) return;  // nothing to resume
     QString local = board_name.left(std::max(0, int(board_name.size()) - numbered_suffix_len)) + ".nc";
 
-    QByteArray details = QString::asprintf("NC  :%s\nLine:%u\n", local.toLocal8Bit().constData(), line).toLocal8Bit();
+    QByteArray details = QString::asprintf("NC  :%s\nLine:%u\n", utf8(local).constData(), line).toLocal8Bit();
     QByteArray question = QString::fromUtf8("是否继续加工?").toLocal8Bit();
     question_open = true;
     int answer = confirm_box(ctx.window, question.constData(), details.constData());

@@ -68,17 +68,21 @@ private:
     {
         set_box_responder([this, hold_ms](box_kind kind, const QString& text, const QString& informative) {
             boxes.append({kind, text, informative});
+            deepest_box = std::max(deepest_box, ++open_boxes);
             QTest::qWait(hold_ms);
+            --open_boxes;
             return box_answer;
         });
     }
+    int open_boxes = 0, deepest_box = 0;  // boxes on screen now, and at most
     int board_job_starts()
     {
         return QString(read_file(QString::fromStdString(board()->sd_path("cnc_log.txt")))).count(QRegExp("job \\S+ from line"));
     }
     // A 400-line job reset past line 150, then the connection closed and
     // opened again. Returns the line the job was interrupted at.
-    uint32_t interrupted_job_and_reconnect(const std::function<void()>& before_reconnect = {})
+    uint32_t interrupted_job_and_reconnect(const std::function<void()>& before_reconnect = {},
+                                           const QString& interrupt_with = QString())
     {
         bring_up(100.0);
         QString path = write_file(work->file("job.nc"), QByteArray("G1 X0.01\nG1 X0\n").repeated(200));
@@ -86,8 +90,12 @@ private:
         QTest::keyClick(ui()->cnc_file_path, Qt::Key_Return);
         click(ui()->cnc_start);
         if (!wait_until([&] { return board()->machine().run_line >= 150; })) return 0;
-        click(ui()->cnc_reset);
+        if (interrupt_with.isEmpty())
+            click(ui()->cnc_reset);
+        else
+            command(interrupt_with);
         if (!wait_until([&] { return board()->machine().resume_pending; })) return 0;
+        if (!interrupt_with.isEmpty() && !wait_until([&] { return boxes_of(box_kind::info) == 1; })) return 0;
         uint32_t line = board()->machine().run_line;
         click(ui()->btn_eth_connect);  // close
         if (device_open) return 0;
@@ -101,6 +109,7 @@ private slots:
     void init()
     {
         fixture_init();
+        open_boxes = deepest_box = 0;
         work = std::make_unique<scratch_dir>();
     }
     void cleanup()
@@ -246,6 +255,26 @@ private slots:
         command("G1 Y-5000");
         QVERIFY(wait_until([&] { return boxes_of(box_kind::info) == 2; }));
         QCOMPARE(ui()->cnc_line_limit->text(), QString("10"));
+        QCOMPARE(deepest_box, 1);
+    }
+
+    void an_alarm_and_the_resume_question_come_one_after_the_other()
+    {
+        REQUIRE_PRIVATE_NET();
+        box_answer = 0x400000;  // Cancel
+        hold_boxes_open(1200);
+        // The job is interrupted by an alarm rather than a reset; the new
+        // connection sees the standing alarm and the resumable job.
+        uint32_t line = interrupted_job_and_reconnect([] {}, "G1 X2000");
+        QVERIFY(line >= 150);
+        QVERIFY(wait_until([&] { return boxes_of(box_kind::confirm) == 1; }));
+        QTest::qWait(1500);
+        QCOMPARE(boxes_of(box_kind::info), 2);  // once to each connection
+        QCOMPARE(boxes_of(box_kind::confirm), 1);
+        QCOMPARE(boxes[1].kind, box_kind::info);  // the alarm first, then the question
+        QCOMPARE(boxes.last().kind, box_kind::confirm);
+        QCOMPARE(deepest_box, 1);
+        QCOMPARE(board_job_starts(), 1);
     }
 
     void resume_offer_after_a_reset_and_reconnect_queues_the_job()
@@ -303,6 +332,7 @@ private slots:
         QCOMPARE(m.run_line, line);
         QVERIFY2(!log_text().contains("CNC:"), qPrintable(log_text()));
         QVERIFY(frames.count(48) > frames_before_reconnect);  // the polls went on meanwhile
+        QCOMPARE(deepest_box, 1);
     }
 
     void poll_cost_and_a_board_that_hangs_up_during_a_poll()
