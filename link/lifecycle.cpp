@@ -27,7 +27,10 @@ vesk::~vesk()
     eth_device_close();
     // Receive threads of earlier connections may still be finishing; they
     // must not outlive the object they report to. A destructor that runs on
-    // one of them (a callback ending the process) does not wait for itself.
+    // one of them (a callback ending the process) does not wait for itself,
+    // and one that runs while the process ends does not wait at all: the
+    // other threads may have been stopped already and would never report.
+    if (vplat::process_ending()) return;
     std::unique_lock<std::mutex> g(threads->m);
     int self = receive_thread_owner == this ? 1 : 0;
     threads->cv.wait(g, [&] { return threads->live <= self; });

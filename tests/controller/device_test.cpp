@@ -1,12 +1,11 @@
 // The device object: factory, link operations, the fixed operation order
 // and the behaviour of every operation without a connection.
-#include <sched.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "support.h"
+#include "test_platform.h"
 #include "vesk_testing.h"
 
 // The console's view of the interface: its own declaration with the same
@@ -116,11 +115,11 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
         {[&] { return long(v->op27(1, 2, 3)); }, 48, 18, "cnc rgb set state 2@3.\n"},
     };
     // cnc_read_param writes param.txt: keep it out of the build directory.
-    char dir_template[] = "/tmp/pelk_vtable_XXXXXX";
-    ASSERT_NE(::mkdtemp(dir_template), nullptr);
+    std::string scratch = test_platform::make_temp_dir("pelk_vtable_");
+    ASSERT_FALSE(scratch.empty());
     char old_dir[4096];
     ASSERT_NE(::getcwd(old_dir, sizeof old_dir), nullptr);
-    ASSERT_EQ(::chdir(dir_template), 0);
+    ASSERT_EQ(::chdir(scratch.c_str()), 0);
     for (size_t i = 0; i < steps.size(); ++i) {
         board->clear();
         traces.clear();
@@ -143,7 +142,7 @@ TEST_F(device, every_operation_sits_at_its_fixed_position)
     }
     std::remove("param.txt");
     ASSERT_EQ(::chdir(old_dir), 0);
-    ::rmdir(dir_template);
+    ::rmdir(scratch.c_str());
 
     // The link operations: close, open by index, open by machine id.
     close_log log;
@@ -263,11 +262,10 @@ TEST(device_unconnected, every_operation_fails_with_its_trace)
     ::operator delete(static_cast<void*>(dev));
 }
 
-int write_to_pipe(void* ctx, int dev_id)
+int report_close(void*, int dev_id)
 {
-    int fd = *static_cast<int*>(ctx);
-    char c = char('0' + dev_id);
-    return int(::write(fd, &c, 1));
+    test_platform::child_report(std::string(1, char('0' + dev_id)));
+    return 0;
 }
 
 // The link object lives until the library is unloaded: at process exit its
@@ -286,29 +284,17 @@ TEST(device_lifetime, unloading_closes_the_link_and_runs_the_callback)
     if (fork_is_fragile) GTEST_SKIP() << "forking a threaded process under a sanitizer";
     std::string addr = unique_loopback_address();
     scripted_board board(addr);
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
-        static int write_fd = fds[1];
+    auto child = test_platform::run_in_child([&] {
         vesk_test_clear_servers();
-        if (!vesk_test_seed_server(0, addr.c_str(), board_id)) ::_exit(2);
+        if (!vesk_test_seed_server(0, addr.c_str(), board_id)) return 2;
         pelk_cnc* dev = cnc_dev_register();
-        if (dev->cnc_open_dev_index(0, write_to_pipe, &write_fd) != 0) ::_exit(3);
+        if (dev->cnc_open_dev_index(0, report_close, nullptr) != 0) return 3;
         std::exit(0);  // runs the library's exit handlers
-    }
-    ::close(fds[1]);
-    char got[4] = {};
-    ssize_t n = ::read(fds[0], got, sizeof got);
-    ::close(fds[0]);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    ASSERT_EQ(n, 1);
-    EXPECT_EQ(got[0], '0');  // the callback ran once, with the open dev_id
+    });
+    if (!child.ran) GTEST_SKIP() << child.why_not;
+    ASSERT_TRUE(child.exited);
+    EXPECT_EQ(child.exit_code, 0);
+    EXPECT_EQ(child.output, "0");  // the callback ran once, with the open dev_id
 }
 
 // Discovery is run only inside a network namespace of the test's own, where
@@ -317,10 +303,8 @@ TEST(device_lifetime, unloading_closes_the_link_and_runs_the_callback)
 TEST(device_discovery, no_board_answers_in_a_private_namespace)
 {
     if (fork_is_fragile) GTEST_SKIP() << "forking a threaded process under a sanitizer";
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) ::_exit(77);
+    auto child = test_platform::run_in_child([] {
+        if (!test_platform::enter_empty_network_namespace()) return 77;
         pelk_cnc* dev = cnc_dev_register();
         auto* v = reinterpret_cast<console_view*>(dev);
         char ids[12 * 32];
@@ -328,13 +312,12 @@ TEST(device_discovery, no_board_answers_in_a_private_namespace)
         char count = 9;
         int r = v->op04(ids, &count);
         bool untouched = count == 9 && ids[0] == 0x7E;
-        ::_exit(r == 2 && untouched ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no network namespace available";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return r == 2 && untouched ? 0 : 1;
+    });
+    if (!child.ran) GTEST_SKIP() << child.why_not;
+    ASSERT_TRUE(child.exited);
+    if (child.exit_code == 77) GTEST_SKIP() << "no network namespace available";
+    EXPECT_EQ(child.exit_code, 0);
 }
 
 }  // namespace

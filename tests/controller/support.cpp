@@ -1,10 +1,5 @@
 #include "support.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,10 +18,10 @@ uint32_t rd32(const unsigned char* p)
 
 uint16_t rd16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
-bool read_all(int s, unsigned char* p, size_t n)
+bool read_all(vplat::socket_t s, unsigned char* p, size_t n)
 {
     while (n > 0) {
-        ssize_t r = ::recv(s, p, n, 0);
+        long r = vplat::recv_bytes(s, p, n);
         if (r <= 0) return false;
         p += r;
         n -= size_t(r);
@@ -34,15 +29,9 @@ bool read_all(int s, unsigned char* p, size_t n)
     return true;
 }
 
-bool write_all(int s, const unsigned char* p, size_t n)
+bool write_all(vplat::socket_t s, const unsigned char* p, size_t n)
 {
-    while (n > 0) {
-        ssize_t r = ::send(s, p, n, MSG_NOSIGNAL);
-        if (r <= 0) return false;
-        p += r;
-        n -= size_t(r);
-    }
-    return true;
+    return vplat::send_bytes(s, p, n) == long(n);
 }
 
 }  // namespace
@@ -65,17 +54,15 @@ std::vector<unsigned char> default_answer(const frame& f)
 
 scripted_board::scripted_board(const std::string& addr, script s) : address(addr), answer(std::move(s))
 {
-    listen_sock = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(listen_sock, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(BOARD_PORT);
-    ::inet_pton(AF_INET, addr.c_str(), &sa.sin_addr);
-    if (::bind(listen_sock, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(listen_sock, 4) != 0) {
+    vesk_addr a{};
+    vplat::parse_ipv4(addr.c_str(), &a);
+    a.port = BOARD_PORT;
+    listen_sock = vplat::tcp_socket();
+    vplat::set_reuseaddr(listen_sock, true);
+    if (vplat::bind_socket(listen_sock, a) != 0 || vplat::listen_socket(listen_sock, 4) != 0) {
         ADD_FAILURE() << "cannot listen at " << addr;
-        ::close(listen_sock);
-        listen_sock = -1;
+        vplat::close_socket(listen_sock);
+        listen_sock = vplat::invalid_socket;
         return;
     }
     worker = std::thread([this] { run(); });
@@ -85,29 +72,26 @@ scripted_board::~scripted_board()
 {
     stopping = true;
     if (worker.joinable()) worker.join();
-    if (listen_sock >= 0) ::close(listen_sock);
+    vplat::close_socket(listen_sock);
 }
 
 void scripted_board::run()
 {
     while (!stopping) {
-        pollfd p{listen_sock, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        int s = ::accept(listen_sock, nullptr, nullptr);
-        if (s < 0) continue;
-        int one = 1;
-        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        if (vplat::wait_readable(listen_sock, 20) <= 0) continue;
+        vplat::socket_t s = vplat::accept_socket(listen_sock, nullptr);
+        if (s == vplat::invalid_socket) continue;
+        vplat::set_nodelay(s, true);
         while (!stopping && serve(s)) {
         }
-        ::close(s);
+        vplat::close_socket(s);
     }
 }
 
 // Reads and answers one request; false when the connection is over.
-bool scripted_board::serve(int s)
+bool scripted_board::serve(vplat::socket_t s)
 {
-    pollfd p{s, POLLIN, 0};
-    int ready = ::poll(&p, 1, 20);
+    int ready = vplat::wait_readable(s, 20);
     if (ready == 0) return true;
     if (ready < 0) return false;
     frame f;

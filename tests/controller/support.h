@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "pelk.h"
+#include "vesk_platform.h"
 
 // One request frame as the board received it.
 struct frame {
@@ -52,10 +53,10 @@ public:
 
 private:
     void run();
-    bool serve(int sock);
+    bool serve(vplat::socket_t sock);
 
     std::string address;
-    int listen_sock = -1;
+    vplat::socket_t listen_sock = vplat::invalid_socket;
     std::atomic<bool> stopping{false};
     std::mutex m;
     script answer;
