@@ -314,6 +314,8 @@ int seek_file(std::FILE* f, long long offset, int whence) { return ::fseeko(f, s
 
 long long tell_file(std::FILE* f) { return static_cast<long long>(::ftello(f)); }
 
+int remove_file(const char* path) { return std::remove(path); }
+
 void debug_default_write(const char* text)
 {
     std::fputs(text, stderr);

@@ -393,6 +393,12 @@ int seek_file(std::FILE* f, long long offset, int whence) { return ::_fseeki64(f
 
 long long tell_file(std::FILE* f) { return ::_ftelli64(f); }
 
+int remove_file(const char* path)
+{
+    std::wstring wpath = path ? widen(path) : std::wstring();
+    return wpath.empty() ? -1 : ::_wremove(wpath.c_str());
+}
+
 void debug_default_write(const char* text) { ::OutputDebugStringA(text); }
 
 }  // namespace vplat

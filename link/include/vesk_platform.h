@@ -118,6 +118,7 @@ VESK_API bool process_ending();
 VESK_API std::FILE* open_file(const char* path, const char* mode);
 VESK_API int seek_file(std::FILE* f, long long offset, int whence);
 VESK_API long long tell_file(std::FILE* f);
+VESK_API int remove_file(const char* path);
 
 // Debug-output channel. Each call writes one trace text; by default to the
 // platform's debug output (standard error on Linux, the debugger channel on
