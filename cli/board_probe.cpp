@@ -4,11 +4,13 @@
 //   board_probe               discover, connect to the first board found
 //   board_probe --static      connect to the fixed default address
 //   board_probe --id TEXT     discover, connect to the board with this machine id
+//   board_probe --at IPV4     connect to the board at this address, without discovery
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "vesk.h"
+#include "vesk_testing.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ const char* VARIANTS[] = {"T2_T4", "T15", "T16"};
 
 int usage()
 {
-    std::fputs("Usage: board_probe [--static | --id MACHINE_ID]\n", stderr);
+    std::fputs("Usage: board_probe [--static | --id MACHINE_ID | --at IPV4]\n", stderr);
     return 2;
 }
 
@@ -26,16 +28,23 @@ int usage()
 int main(int argc, char** argv)
 {
     bool fixed = false;
-    std::string wanted;
+    std::string wanted, at;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--static")) fixed = true;
         else if (!std::strcmp(argv[i], "--id") && i + 1 < argc) wanted = argv[++i];
+        else if (!std::strcmp(argv[i], "--at") && i + 1 < argc) at = argv[++i];
         else return usage();
     }
 
     vesk link;
     int r;
-    if (fixed) {
+    if (!at.empty()) {
+        // Where multicast cannot reach (another system's loopback, wine), the
+        // board's address is given and entered as if discovery had found it.
+        std::printf("connecting to %s\n", at.c_str());
+        if (!vesk_test_seed_server(0, at.c_str(), "PROBE-TARGET")) return usage();
+        r = link.eth_device_open(0, nullptr, nullptr);
+    } else if (fixed) {
         std::printf("connecting to the default address 192.168.8.123\n");
         r = link.eth_device_open(-1, nullptr, nullptr);
     } else {
