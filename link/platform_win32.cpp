@@ -1,9 +1,8 @@
 // Windows implementation of the platform layer: Windows Sockets 2, IP
 // Helper, kernel semaphores, Sleep and the debugger output channel.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "platform_win32.h"
+
 #include <iphlpapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,19 +12,10 @@
 #include <string>
 
 #include "debug_channel.h"
-#include "vesk_platform.h"
-
-static_assert(sizeof(SOCKET) == sizeof(vplat::socket_t), "a SOCKET fits the handle type without truncation");
 
 namespace vplat {
 
-namespace {
-
-SOCKET sk(socket_t s) { return static_cast<SOCKET>(s); }
-
-socket_t from_sk(SOCKET s) { return s == INVALID_SOCKET ? invalid_socket : static_cast<socket_t>(s); }
-
-int result(int r) { return r == SOCKET_ERROR ? -1 : r; }
+namespace win32 {
 
 // One start of Windows Sockets for the whole process, made by the first
 // call that needs it rather than by a constructor: a link object may be
@@ -58,13 +48,12 @@ vesk_addr from_sockaddr(const sockaddr_in& sa)
     return a;
 }
 
-// Sockets that have been shut down on this side. A blocking recv on
-// Windows is not reliably woken by shutdown from another thread, so reads
-// and waits here look in slices and end as at the peer's end of stream once
-// their socket is listed. Closing takes a socket off the list, since the
-// handle value may be handed out again.
+namespace {
+// Sockets shut down on this side. Closing takes a socket off the list,
+// since the handle value may be handed out again.
 std::mutex shut_mutex;
 std::set<SOCKET> shut_sockets;
+}  // namespace
 
 bool is_shut(SOCKET s)
 {
@@ -72,9 +61,15 @@ bool is_shut(SOCKET s)
     return shut_sockets.count(s) != 0;
 }
 
-constexpr int slice_ms = 50;
+void mark_shut(SOCKET s, bool shut)
+{
+    std::lock_guard<std::mutex> g(shut_mutex);
+    if (shut)
+        shut_sockets.insert(s);
+    else
+        shut_sockets.erase(s);
+}
 
-// select on one socket: 1 readable, 0 time-out, -1 failure.
 int select_readable(SOCKET s, int ms)
 {
     fd_set set;
@@ -88,7 +83,9 @@ int select_readable(SOCKET s, int ms)
     return r > 0 ? 1 : 0;
 }
 
-}  // namespace
+}  // namespace win32
+
+using namespace win32;
 
 void net_startup() { ensure_started(); }
 void net_cleanup() {}
@@ -108,20 +105,14 @@ socket_t udp_socket()
 void close_socket(socket_t s)
 {
     if (s == invalid_socket) return;
-    {
-        std::lock_guard<std::mutex> g(shut_mutex);
-        shut_sockets.erase(sk(s));
-    }
+    mark_shut(sk(s), false);
     ::closesocket(sk(s));
 }
 
 void shutdown_socket(socket_t s)
 {
     if (s == invalid_socket) return;
-    {
-        std::lock_guard<std::mutex> g(shut_mutex);
-        shut_sockets.insert(sk(s));
-    }
+    mark_shut(sk(s), true);
     ::shutdown(sk(s), SD_BOTH);
 }
 
