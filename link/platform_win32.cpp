@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -49,10 +51,12 @@ vesk_addr from_sockaddr(const sockaddr_in& sa)
 }
 
 namespace {
-// Sockets shut down on this side. Closing takes a socket off the list,
-// since the handle value may be handed out again.
+// Sockets shut down on this side, and the receive time-outs set on sockets.
+// Closing takes a socket off both, since the handle value may be handed out
+// again.
 std::mutex shut_mutex;
 std::set<SOCKET> shut_sockets;
+std::map<SOCKET, int> recv_timeouts;
 }  // namespace
 
 bool is_shut(SOCKET s)
@@ -64,10 +68,28 @@ bool is_shut(SOCKET s)
 void mark_shut(SOCKET s, bool shut)
 {
     std::lock_guard<std::mutex> g(shut_mutex);
-    if (shut)
+    if (shut) {
         shut_sockets.insert(s);
-    else
+    } else {
         shut_sockets.erase(s);
+        recv_timeouts.erase(s);
+    }
+}
+
+void note_recv_timeout(SOCKET s, int ms)
+{
+    std::lock_guard<std::mutex> g(shut_mutex);
+    if (ms > 0)
+        recv_timeouts[s] = ms;
+    else
+        recv_timeouts.erase(s);
+}
+
+int recv_timeout_of(SOCKET s)
+{
+    std::lock_guard<std::mutex> g(shut_mutex);
+    auto it = recv_timeouts.find(s);
+    return it == recv_timeouts.end() ? 0 : it->second;
 }
 
 int select_readable(SOCKET s, int ms)
@@ -130,8 +152,10 @@ int set_nodelay(socket_t s, bool on)
 
 int set_recv_timeout_ms(socket_t s, int ms)
 {
-    DWORD v = static_cast<DWORD>(ms);
-    return result(::setsockopt(sk(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v));
+    DWORD v = static_cast<DWORD>(ms > 0 ? ms : 0);
+    int r = result(::setsockopt(sk(s), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof v));
+    if (r == 0) note_recv_timeout(sk(s), ms);  // recv_bytes waits in slices and keeps it itself
+    return r;
 }
 
 int set_multicast_loop(socket_t s, bool on)
@@ -228,9 +252,22 @@ long send_pair(socket_t s, const void* a, size_t a_len, const void* b, size_t b_
 long recv_bytes(socket_t s, void* data, size_t len)
 {
     int cap = len > 0x40000000u ? 0x40000000 : static_cast<int>(len);
+    // The receive time-out, when one is set, ends the wait as a timed-out
+    // recv would.
+    int timeout = recv_timeout_of(sk(s));
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     for (;;) {
         if (is_shut(sk(s))) return 0;
-        int w = select_readable(sk(s), slice_ms);
+        int ms = slice_ms;
+        if (timeout > 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                WSASetLastError(WSAETIMEDOUT);
+                return -1;
+            }
+            if (left.count() < ms) ms = static_cast<int>(left.count());
+        }
+        int w = select_readable(sk(s), ms);
         if (w < 0) return -1;
         if (w == 0) continue;
         int n = ::recv(sk(s), static_cast<char*>(data), cap, 0);

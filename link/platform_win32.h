@@ -27,6 +27,9 @@ vesk_addr from_sockaddr(const sockaddr_in& sa);
 // their socket is listed.
 bool is_shut(SOCKET s);
 void mark_shut(SOCKET s, bool shut);
+// The receive time-out set on a socket (0: none).
+void note_recv_timeout(SOCKET s, int ms);
+int recv_timeout_of(SOCKET s);
 constexpr int slice_ms = 50;
 
 // select on one socket: 1 readable, 0 time-out, -1 failure.
