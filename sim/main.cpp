@@ -71,6 +71,9 @@ Faults (per-reply faults apply to every reply, or to --fault-cmd's only):
   --discovery-silent     do not answer discovery requests
   --discovery-twice      answer every discovery request twice
   --no-reserved-args     ignore the reserved link-probe arguments below
+  --corrupt-writes       store the first chunk of every FPGA, MCU application and
+                         SD file write with its first byte inverted (answers as
+                         if all went well), so verification finds a mismatch
 
 Reserved link-probe arguments (command 0, whose real argument is 0), each for
 that one request:
@@ -114,7 +117,7 @@ int main(int argc, char** argv)
         O_BIND = 256, O_PORT, O_NODISC, O_UDPPORT, O_GROUP, O_GROUPIF, O_STATE, O_PRODUCT, O_VARIANT, O_MAJOR,
         O_MINOR, O_DRIVE, O_BOARDID, O_MACHINEID, O_LINERATE, O_UPDRATE, O_MOTION, O_TRAVEL, O_TRACE,
         O_CLOSEAFTER, O_CLOSEMID, O_DELAY, O_BADMAGIC, O_BADCMD, O_BADARG, O_FFFF, O_OVERSIZED, O_BYTES,
-        O_FAULTCMD, O_MUTE, O_UNSOL, O_DSILENT, O_DTWICE, O_NORESERVED,
+        O_FAULTCMD, O_MUTE, O_UNSOL, O_DSILENT, O_DTWICE, O_NORESERVED, O_CORRUPT,
     };
     static const option opts[] = {
         {"bind", required_argument, nullptr, O_BIND},
@@ -151,6 +154,7 @@ int main(int argc, char** argv)
         {"discovery-silent", no_argument, nullptr, O_DSILENT},
         {"discovery-twice", no_argument, nullptr, O_DTWICE},
         {"no-reserved-args", no_argument, nullptr, O_NORESERVED},
+        {"corrupt-writes", no_argument, nullptr, O_CORRUPT},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
@@ -215,6 +219,7 @@ int main(int argc, char** argv)
         case O_DSILENT: f.discovery_silent = true; break;
         case O_DTWICE: f.discovery_twice = true; break;
         case O_NORESERVED: f.reserved_args = false; break;
+        case O_CORRUPT: f.corrupt_writes = true; break;
         default: std::fputs("Try 'board_sim --help'.\n", stderr); return 2;
         }
     }

@@ -43,6 +43,11 @@ struct faults {
     bool discovery_silent = false;
     bool discovery_twice = false;
     bool reserved_args = true;     // honour the reserved link-probe arguments below
+    // Store the first data chunk (offset 0) of every FPGA flash, MCU
+    // application and SD card file write with its first byte inverted, while
+    // answering as if all went well: read-backs and checksums then differ
+    // from what the host sent.
+    bool corrupt_writes = false;
 };
 
 // Reserved arguments of the link probe (command 0), whose only real argument

@@ -2,6 +2,7 @@
 // MCU application (command 9, arguments 1 and 2, and image data).
 #include <algorithm>
 
+#include "faults.h"
 #include "impl.h"
 
 namespace bsim {
@@ -50,7 +51,9 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
             s.fpga.clear();
             b.log_event("fpga flash erased");
         } else if (r.type == T_WRITE) {
-            if (!write_at(s.fpga, r.arg, r.payload, FPGA_FLASH_SIZE)) return refuse(b, "beyond the flash");
+            std::vector<uint8_t> scratch;
+            if (!write_at(s.fpga, r.arg, stored_data(b, r, scratch), FPGA_FLASH_SIZE))
+                return refuse(b, "beyond the flash");
         } else if (r.type == T_READ) {
             read_area(s.fpga, r.arg, r.data_len, out);
             return;
@@ -61,7 +64,9 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
     // Command 9: selectors travel as exchanges, image data as writes.
     if (r.type == T_WRITE) {
         if (!s.app_open) return refuse(b, "application data without an open update");
-        if (!write_at(s.app_staging, r.arg, r.payload, MCU_FLASH_SIZE)) return refuse(b, "beyond the application flash");
+        std::vector<uint8_t> scratch;
+        if (!write_at(s.app_staging, r.arg, stored_data(b, r, scratch), MCU_FLASH_SIZE))
+            return refuse(b, "beyond the application flash");
         return;
     }
     if (r.arg == 1) {

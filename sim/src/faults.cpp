@@ -114,6 +114,14 @@ void plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& pa
     }
 }
 
+const std::vector<uint8_t>& stored_data(const board::impl& b, const request& r, std::vector<uint8_t>& scratch)
+{
+    if (!b.flt.corrupt_writes || r.arg != 0 || r.payload.empty()) return r.payload;
+    scratch = r.payload;
+    scratch[0] = uint8_t(~scratch[0]);
+    return scratch;
+}
+
 std::vector<uint8_t> unsolicited_frame()
 {
     request r;

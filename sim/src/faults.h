@@ -27,6 +27,10 @@ struct send_plan {
 void plan_reply(board::impl& b, const request& r, const std::vector<uint8_t>& payload, uint64_t frame_no,
                 send_plan& p);
 
+// The data a write stores: the request's payload, or with corrupt_writes a
+// copy in scratch whose first byte is inverted when the chunk is at offset 0.
+const std::vector<uint8_t>& stored_data(const board::impl& b, const request& r, std::vector<uint8_t>& scratch);
+
 // The frame sent unasked when unsolicited_after_ms is set.
 std::vector<uint8_t> unsolicited_frame();
 

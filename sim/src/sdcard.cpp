@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "faults.h"
 #include "impl.h"
 #include "vesk.h"
 
@@ -139,8 +140,11 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         bool write = r.type != T_READ;
         std::FILE* f = sd_data_file(b, write);
         if (f == nullptr) return;
-        if (write)
-            pwrite_all(f, r.payload.data(), r.payload.size(), r.arg);
+        if (write) {
+            std::vector<uint8_t> scratch;
+            const auto& data = stored_data(b, r, scratch);
+            pwrite_all(f, data.data(), data.size(), r.arg);
+        }
         else
             pread_some(f, r.arg, std::min(r.data_len, MAX_PAYLOAD), out);  // a reply holds no more
         return;

@@ -1,0 +1,121 @@
+#include "args.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+bool options::has(const std::string& name) const { return std::find(seen.begin(), seen.end(), name) != seen.end(); }
+
+namespace {
+
+bool read_number(const std::string& text, uint64_t max, uint64_t& out)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(text.c_str(), &end, 0);
+    if (errno || *end || v > max) return false;
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+bool parse_args(int argc, char** argv, options& o, std::string& why)
+{
+    bool only_words = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (only_words || a.size() < 2 || a[0] != '-' || (a[1] != '-' && a != "-h")) {
+            // A lone "-" and negative numbers are words too.
+            o.words.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            only_words = true;
+            continue;
+        }
+        if (a == "-h") a = "--help";
+        std::string name = a.substr(2), value;
+        bool has_value = false;
+        if (auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            has_value = true;
+        }
+        auto take_value = [&]() {
+            if (has_value) return true;
+            if (i + 1 >= argc) {
+                why = "--" + name + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+            return true;
+        };
+        auto flag = [&](bool& f) {
+            if (has_value) {
+                why = "--" + name + " takes no value";
+                return false;
+            }
+            f = true;
+            return true;
+        };
+        bool ok = true;
+        uint64_t n = 0;
+        bool no_verify = false;
+        if (name == "id") {
+            ok = take_value();
+            if (ok && (value.empty() || value.size() > 12)) {
+                why = "--id needs a machine id of 1 to 12 characters";
+                ok = false;
+            }
+            o.id = value;
+        } else if (name == "index") {
+            ok = take_value();
+            if (ok && !read_number(value, 31, n)) {
+                why = "--index needs a number from 0 to 31, not '" + value + "'";
+                ok = false;
+            }
+            o.index = int(n);
+        } else if (name == "from") {
+            ok = take_value();
+            if (ok && !read_number(value, UINT32_MAX, n)) {
+                why = "--from needs a line number, not '" + value + "'";
+                ok = false;
+            }
+            o.from_line = uint32_t(n);
+            o.from_set = true;
+        } else if (name == "size") {
+            ok = take_value();
+            if (ok && (!read_number(value, UINT32_MAX, n) || n == 0)) {
+                why = "--size needs a byte count above 0, not '" + value + "'";
+                ok = false;
+            }
+            o.size = uint32_t(n);
+            o.size_set = true;
+        } else if (name == "static") ok = flag(o.use_static);
+        else if (name == "all") ok = flag(o.all);
+        else if (name == "json") ok = flag(o.json);
+        else if (name == "no-verify") {
+            ok = flag(no_verify);
+            o.verify = false;
+        } else if (name == "watch") ok = flag(o.watch);
+        else if (name == "check") ok = flag(o.check);
+        else if (name == "yes") ok = flag(o.yes);
+        else if (name == "verbose") ok = flag(o.verbose);
+        else if (name == "help") ok = flag(o.help);
+        else if (name == "version") ok = flag(o.version);
+        else {
+            why = "unknown option --" + name;
+            ok = false;
+        }
+        if (!ok) return false;
+        o.seen.push_back(name);
+    }
+    int choices = (o.id.empty() ? 0 : 1) + (o.index >= 0 ? 1 : 0) + (o.use_static ? 1 : 0) + (o.all ? 1 : 0);
+    if (choices > 1) {
+        why = "choose a board with only one of --id, --index, --static and --all";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,36 @@
+// The command line: global options, the command words and their arguments.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct options {
+    // Board choice.
+    std::string id;          // --id: machine id reported by discovery
+    int index = -1;          // --index: position in the discovery list
+    bool use_static = false; // --static: the fixed default address
+    bool all = false;        // --all: every discovered board in turn
+
+    bool json = false;
+    bool verify = true;      // --no-verify clears it
+    bool watch = false;      // status --watch
+    bool check = false;      // run --check: compare by checksum, not size
+    bool yes = false;        // answers yes to confirmations (sd format)
+    bool verbose = false;    // library traces to standard error
+    bool help = false;
+    bool version = false;
+    bool from_set = false;
+    uint32_t from_line = 0;  // run --from
+    bool size_set = false;
+    uint32_t size = 0;       // read sizes
+
+    std::vector<std::string> words;  // command words and arguments, in order
+    // Option names seen (without dashes), for per-command checks.
+    std::vector<std::string> seen;
+
+    bool has(const std::string& name) const;
+};
+
+// False with why set when the command line cannot be read.
+bool parse_args(int argc, char** argv, options& out, std::string& why);

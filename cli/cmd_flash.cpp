@@ -1,0 +1,110 @@
+// The FPGA configuration flash and the MCU application: write (with
+// read-back verification where the board allows it), read and erase.
+#include <cstdio>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "local_files.h"
+#include "output.h"
+#include "transfer_common.h"
+
+namespace {
+
+// The most a read fetches when no size is given; a read ends earlier at the
+// board's first short answer.
+constexpr uint32_t DEFAULT_READ_SIZE = 209715200;
+
+int verify_fpga(session& s, const std::string& file, uint64_t size)
+{
+    temp_file back;
+    if (back.path.empty() || back.path.size() > 255)
+        return fail(rc::local_file, "cannot make a temporary file for the read-back");
+    _flash_msg m = make_request(FLASH_TARGET_FPGA, FLASH_OP_READ, back.path);
+    m.size = uint32_t((size + 3) & ~uint64_t(3));
+    transfer_outcome t = run_transfer("fpga verify", m.size, [&](int32_t* counter) {
+        m.progress = counter;
+        return mcu_bsp_fpga_flash(&m);
+    });
+    if (t.result != PELK_OK) return s.failed(t.result, "fpga verify: reading the flash back");
+    uint64_t where = 0;
+    int same = compare_files(file, back.path, size, &where);
+    if (same < 0) return fail(rc::local_file, "fpga verify: cannot read the read-back copy");
+    if (same == 0)
+        return fail(rc::verify, "fpga verify: the flash differs from %s at byte %llu", file.c_str(),
+                    static_cast<unsigned long long>(where));
+    return rc::ok;
+}
+
+}  // namespace
+
+int cmd_fpga_write(session& s, const options& o, const args_list& args)
+{
+    const std::string& file = args[0];
+    uint64_t size = 0;
+    if (int code = check_source(file, &size); code != rc::ok) return code;
+    _flash_msg m = make_request(FLASH_TARGET_FPGA, FLASH_OP_WRITE, file);
+    transfer_outcome t = run_transfer("fpga write", size, [&](int32_t* counter) {
+        m.progress = counter;
+        return mcu_bsp_fpga_flash(&m);
+    });
+    if (t.result != PELK_OK) return s.failed(t.result, "fpga write");
+    if (o.verify)
+        if (int code = verify_fpga(s, file, size); code != rc::ok) return code;
+    report_transfer(s, "fpga write", t, o.verify ? verification::done : verification::skipped);
+    return rc::ok;
+}
+
+int cmd_fpga_read(session& s, const options& o, const args_list& args)
+{
+    const std::string& file = args[0];
+    if (int code = check_name_length(file); code != rc::ok) return code;
+    if (FILE* f = std::fopen(file.c_str(), "ab")) std::fclose(f);
+    else return fail(rc::local_file, "%s: cannot be written", file.c_str());
+    _flash_msg m = make_request(FLASH_TARGET_FPGA, FLASH_OP_READ, file);
+    m.size = o.size_set ? o.size : DEFAULT_READ_SIZE;
+    transfer_outcome t = run_transfer("fpga read", o.size_set ? m.size : 0, [&](int32_t* counter) {
+        m.progress = counter;
+        return mcu_bsp_fpga_flash(&m);
+    });
+    if (t.result != PELK_OK) return s.failed(t.result, "fpga read");
+    // The counter misses a short last chunk; the file holds everything.
+    if (FILE* f = std::fopen(file.c_str(), "rb")) {
+        std::fseek(f, 0, SEEK_END);
+        t.bytes = uint64_t(std::ftell(f));
+        std::fclose(f);
+    }
+    report_transfer(s, "fpga read", t, verification::not_applicable);
+    s.put("file", file);
+    return rc::ok;
+}
+
+int cmd_fpga_erase(session& s, const options&, const args_list&)
+{
+    _flash_msg m = make_request(FLASH_TARGET_FPGA, FLASH_OP_ERASE, "");
+    if (int r = mcu_bsp_fpga_flash(&m); r != PELK_OK) return s.failed(r, "fpga erase");
+    say("fpga erase: done");
+    return rc::ok;
+}
+
+int cmd_mcu_write(session& s, const options&, const args_list& args)
+{
+    const std::string& file = args[0];
+    uint64_t size = 0;
+    if (int code = check_source(file, &size); code != rc::ok) return code;
+    // Only a board in its loader (firmware major version 0) takes a new
+    // application; a running one is refused before anything is sent.
+    unsigned int version = 0;
+    if (int r = mcu_bsp_get_version(&version); r != PELK_OK) return s.failed(r, "mcu write: reading the version");
+    unsigned major = (version >> 8) & 0xFF;
+    if (major != 0)
+        return fail(rc::refused, "mcu write: the board runs firmware %u.%u; only a board in its loader (major 0) "
+                    "takes an application", major, version & 0xFF);
+    _flash_msg m = make_request(FLASH_TARGET_APP, FLASH_OP_WRITE, file);
+    transfer_outcome t = run_transfer("mcu write", size, [&](int32_t* counter) {
+        m.progress = counter;
+        return mcu_bsp_update_app(&m);
+    });
+    if (t.result != PELK_OK) return s.failed(t.result, "mcu write");
+    report_transfer(s, "mcu write", t, verification::impossible);
+    return rc::ok;
+}

@@ -1,0 +1,120 @@
+// Files on the board's SD card: put, get, rm, stat and format.
+#include <cstdio>
+#include <filesystem>
+
+#include "commands.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "local_files.h"
+#include "output.h"
+#include "sd_queries.h"
+#include "transfer_common.h"
+
+namespace {
+constexpr uint32_t SD_OP_WRITE = 4, SD_OP_READ = 5, SD_OP_ERASE = 6, SD_OP_CHECKSUM = 8, SD_OP_FORMAT = 9;
+
+// An exit code: ok when name is on the card (its size in *size).
+int need_file(session& s, const std::string& name, uint32_t* size)
+{
+    bool exists = false;
+    if (int code = sd_file_size(s, name, size, &exists); code != rc::ok) return code;
+    if (!exists) return fail(rc::refused, "%s: no such file on the SD card", name.c_str());
+    return rc::ok;
+}
+}  // namespace
+
+int cmd_sd_put(session& s, const options& o, const args_list& args)
+{
+    const std::string& file = args[0];
+    uint64_t size = 0;
+    if (int code = check_source(file, &size); code != rc::ok) return code;
+    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_WRITE, file);
+    m.check = 1;  // the board checks the data against the checksum sent after it
+    transfer_outcome t = run_transfer("sd put", size, [&](int32_t* counter) {
+        m.progress = counter;
+        return mcu_bsp_sdcard(&m);
+    });
+    if (t.result != PELK_OK) return s.failed(t.result, "sd put");
+    if (o.verify)
+        if (int code = sd_verify_checksum(s, file, file, "sd put verify"); code != rc::ok) return code;
+    report_transfer(s, "sd put", t, o.verify ? verification::done : verification::skipped);
+    return rc::ok;
+}
+
+int cmd_sd_get(session& s, const options& o, const args_list& args)
+{
+    const std::string& name = args[0];
+    if (int code = check_name_length(name); code != rc::ok) return code;
+    uint32_t size = 0;
+    if (int code = need_file(s, name, &size); code != rc::ok) return code;
+    if (o.size_set && o.size < size) size = o.size;
+    std::error_code ec;
+    auto parent = std::filesystem::path(name).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    if (FILE* f = std::fopen(name.c_str(), "ab")) std::fclose(f);
+    else return fail(rc::local_file, "%s: cannot be written", name.c_str());
+
+    transfer_outcome t;
+    if (size == 0) {
+        // Nothing to fetch: the local copy is simply empty.
+        if (FILE* f = std::fopen(name.c_str(), "wb")) std::fclose(f);
+    } else {
+        _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_READ, name);
+        m.size = size;
+        t = run_transfer("sd get", size, [&](int32_t* counter) {
+            m.progress = counter;
+            return mcu_bsp_sdcard(&m);
+        });
+        if (t.result != PELK_OK) return s.failed(t.result, "sd get");
+        t.bytes = std::filesystem::file_size(name, ec);
+    }
+    bool whole = !o.size_set;
+    if (o.verify && whole)
+        if (int code = sd_verify_checksum(s, name, name, "sd get verify"); code != rc::ok) return code;
+    report_transfer(s, "sd get", t, o.verify && whole ? verification::done : verification::skipped);
+    return rc::ok;
+}
+
+int cmd_sd_rm(session& s, const options&, const args_list& args)
+{
+    const std::string& name = args[0];
+    if (int code = check_name_length(name); code != rc::ok) return code;
+    uint32_t size = 0;
+    if (int code = need_file(s, name, &size); code != rc::ok) return code;
+    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_ERASE, name);
+    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd rm");
+    say("sd rm: %s erased", name.c_str());
+    s.put("name", name);
+    return rc::ok;
+}
+
+int cmd_sd_stat(session& s, const options&, const args_list& args)
+{
+    const std::string& name = args[0];
+    if (int code = check_name_length(name); code != rc::ok) return code;
+    uint32_t size = 0;
+    if (int code = need_file(s, name, &size); code != rc::ok) return code;
+    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
+    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd stat: reading the checksum");
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%02x%02x%02x%02x", m.checksum[3], m.checksum[2], m.checksum[1], m.checksum[0]);
+    s.put("name", name);
+    s.put_number("size", size);
+    s.put("checksum", crc);
+    return rc::ok;
+}
+
+int cmd_sd_format(session& s, const options& o, const args_list&)
+{
+    if (!o.yes) {
+        bool asked = false;
+        bool yes = ask_yes_no("Format the SD card of board [" + s.board.machine_id + "]? Every file on it is lost.",
+                              &asked);
+        if (!asked) return fail(rc::usage, "sd format: no terminal to ask on; add --yes to format");
+        if (!yes) return fail(rc::refused, "sd format: not confirmed, nothing done");
+    }
+    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_FORMAT, "");
+    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd format");
+    say("sd format: done");
+    return rc::ok;
+}

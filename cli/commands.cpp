@@ -1,0 +1,143 @@
+#include "commands.h"
+
+namespace {
+
+using rm = report_mode;
+
+const std::vector<command_spec> table = {
+    {"discover", 0, 0, "json", false, rm::none, cmd_discover, "",
+     "list the boards that answer discovery",
+     "Lists the index, machine id and address of every board that answers\n"
+     "discovery, ordered by address (the order --index and --all use). Fails\n"
+     "with the no-board code when none answers.\n"},
+    {"info", 0, 0, "json all", true, rm::always, cmd_info, "",
+     "product, variant, firmware versions and board identifier",
+     "Connects and prints the product, hardware variant, firmware version, drive\n"
+     "firmware version and 12-byte board identifier. A product id the board\n"
+     "reports outside the known products is refused. With --all every\n"
+     "discovered board is asked in turn and a table is printed at the end.\n"},
+    {"status", 0, 0, "json watch", true, rm::none, cmd_status, "",
+     "the machine status block",
+     "Prints the machine status: run state, executing and parsed line, positions,\n"
+     "limit switches, inputs, spindle speeds, tools, alarm and download progress.\n"
+     "--watch refreshes it every 500 ms until Ctrl-C (with --json one object per\n"
+     "line).\n"},
+    {"gcode", 1, 1000, "json", true, rm::none, cmd_gcode, "LINE...",
+     "send command lines to the machine's interpreter",
+     "Sends each LINE (G-code or a \"$\" command) in order, stopping at the first\n"
+     "failure, then prints the interpreter's result text on standard output.\n"},
+    {"stop", 0, 0, "", true, rm::none, cmd_stop, "", "pause the machine", "Pauses the running job.\n"},
+    {"continue", 0, 0, "", true, rm::none, cmd_continue, "", "continue a paused job",
+     "Continues a paused job.\n"},
+    {"reset", 0, 0, "", true, rm::none, cmd_reset, "", "reset the machine", "Resets the machine.\n"},
+    {"home", 0, 0, "", true, rm::none, cmd_home, "", "home all axes",
+     "Homes the machine (g28.2 on every axis).\n"},
+    {"run", 1, 1, "from check json", true, rm::json_only, cmd_run, "FILE",
+     "run an NC program and follow it to its end",
+     "Numbers FILE, compares it with the board's copy (by size, or by checksum\n"
+     "with --check), announces the job from line --from (default 0), downloads\n"
+     "it when the copies differ, then shows line, positions and run state until\n"
+     "the job ends. Ctrl-C asks whether to stop (pause) the machine; without a\n"
+     "terminal to ask on, it stops it. The numbered copy (NAME_N.nc) is made in\n"
+     "the working directory and removed once the job has started.\n"
+     "  --from LINE   line to start from\n"
+     "  --check       compare with the board's copy by checksum instead of size\n"},
+    {"fpga write", 1, 1, "json no-verify all", true, rm::json_only, cmd_fpga_write, "FILE",
+     "erase and program the FPGA configuration flash",
+     "Erases the FPGA configuration flash, programs FILE into it and releases\n"
+     "the FPGA. Unless --no-verify, the flash is then read back and compared\n"
+     "with FILE. Reading the flash holds the FPGA's programming line low, as\n"
+     "fpga read does, so a verified board loads the new image when it restarts.\n"},
+    {"fpga read", 1, 1, "json size", true, rm::json_only, cmd_fpga_read, "FILE",
+     "read the FPGA configuration flash back into FILE",
+     "Reads the flash into FILE until the board has no more data, or --size\n"
+     "bytes (default 209715200).\n"},
+    {"fpga erase", 0, 0, "json", true, rm::json_only, cmd_fpga_erase, "", "erase the FPGA configuration flash",
+     "Erases the FPGA configuration flash.\n"},
+    {"mcu write", 1, 1, "json no-verify all", true, rm::json_only, cmd_mcu_write, "FILE",
+     "write the MCU application",
+     "Writes FILE as the MCU application. Only a board whose firmware reports\n"
+     "major version 0 (erased, in its loader) takes it; others are refused. The\n"
+     "board cannot read the application back, so it is not verified.\n"},
+    {"sd put", 1, 1, "json no-verify all", true, rm::json_only, cmd_sd_put, "FILE",
+     "copy a file to the SD card",
+     "Copies FILE to the board's SD card under the same name (the path as\n"
+     "given). Unless --no-verify, the card's checksum of the file is compared\n"
+     "with the local one afterwards.\n"},
+    {"sd get", 1, 1, "json no-verify size", true, rm::json_only, cmd_sd_get, "NAME",
+     "copy a file from the SD card",
+     "Copies NAME from the SD card into the local file NAME (missing local\n"
+     "folders are made). Unless --no-verify, the copy's checksum is compared with\n"
+     "the card's.\n"},
+    {"sd rm", 1, 1, "json", true, rm::json_only, cmd_sd_rm, "NAME", "erase a file on the SD card",
+     "Erases NAME on the SD card; a missing file is refused.\n"},
+    {"sd stat", 1, 1, "json", true, rm::always, cmd_sd_stat, "NAME", "size and checksum of a file on the SD card",
+     "Prints the size and checksum of NAME on the SD card; a missing file is\n"
+     "refused.\n"},
+    {"sd format", 0, 0, "json yes", true, rm::json_only, cmd_sd_format, "", "format the SD card",
+     "Formats the board's SD card. Asks first on a terminal; --yes skips the\n"
+     "question (and is needed without a terminal). Do not run jobs meanwhile.\n"},
+    {"update spindle", 1, 1, "json no-verify", true, rm::json_only, cmd_update_spindle, "FILE",
+     "update the spindle drive firmware",
+     "Stages FILE on the SD card, checks it there (unless --no-verify), starts\n"
+     "the spindle drive update and follows the board's progress to its end.\n"},
+    {"update dc", 1, 1, "json no-verify", true, rm::json_only, cmd_update_dc, "FILE",
+     "update the dc drive firmware", "As update spindle, for the dc drive.\n"},
+    {"update boot", 1, 1, "json no-verify", true, rm::json_only, cmd_update_boot, "FILE",
+     "update the boot program from the SD card", "As update spindle, for the MCU's boot program.\n"},
+    {"update app", 1, 1, "json no-verify", true, rm::json_only, cmd_update_app, "FILE",
+     "update the MCU application from the SD card", "As update spindle, for the MCU application.\n"},
+    {"params get", 0, 1, "json", true, rm::none, cmd_params_get, "[INDEX]",
+     "print the active parameter table",
+     "Prints the active parameter table, one value per line in the format of\n"
+     "param.txt (so the output can be fed to params set), or the value at INDEX.\n"},
+    {"params set", 1, 2, "json", true, rm::none, cmd_params_set, "FILE | INDEX VALUE",
+     "write the active parameter table",
+     "Writes the values of FILE (one per line, as params get prints them; \"-\"\n"
+     "reads standard input; at most 512) as the active table, or changes the\n"
+     "value at INDEX and writes the table back.\n"},
+    {"params save", 1, 1, "json", true, rm::none, cmd_params_save, "BLOCK",
+     "store the active table in flash block 0 or 1", "Stores the active table in flash block BLOCK (0 or 1).\n"},
+    {"params load", 1, 1, "json", true, rm::none, cmd_params_load, "BLOCK",
+     "make flash block 0 or 1 the active table", "Makes flash block BLOCK (0 or 1) the active table.\n"},
+    {"userdata get", 0, 0, "json", true, rm::always, cmd_userdata_get, "",
+     "machine identifier and machine type",
+     "Prints the machine identifier and machine type kept in the board's\n"
+     "user-data area.\n"},
+    {"userdata set", 2, 2, "json", true, rm::none, cmd_userdata_set, "id TEXT | type M81|M81DC|R28",
+     "store the machine identifier or the machine type",
+     "id TEXT stores the identifier (up to 15 bytes; longer texts are cut at a\n"
+     "character boundary). type NAME stores the machine type and keeps the rest\n"
+     "of the record as the board holds it.\n"},
+};
+
+const char* const groups[] = {"fpga", "mcu", "sd", "update", "params", "userdata"};
+
+}  // namespace
+
+const std::vector<command_spec>& command_table() { return table; }
+
+bool is_group(const std::string& word)
+{
+    for (const char* g : groups)
+        if (word == g) return true;
+    return false;
+}
+
+const command_spec* find_command(const std::vector<std::string>& words, size_t* used)
+{
+    if (words.empty()) return nullptr;
+    std::string name = words[0];
+    size_t n = 1;
+    if (is_group(name)) {
+        if (words.size() < 2) return nullptr;
+        name += " " + words[1];
+        n = 2;
+    }
+    for (const auto& c : table)
+        if (name == c.name) {
+            if (used) *used = n;
+            return &c;
+        }
+    return nullptr;
+}

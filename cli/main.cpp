@@ -1,0 +1,90 @@
+// pelkctl: the controller boards from a shell, for factory lines and
+// service scripts. Parses the command line, chooses the board and hands over
+// to the command; every command returns its exit code.
+#include <cstdio>
+#include <cstring>
+
+#include "all_boards.h"
+#include "commands.h"
+#include "exit_codes.h"
+#include "help.h"
+#include "library_trace.h"
+#include "output.h"
+#include "report.h"
+
+namespace {
+
+bool accepts(const command_spec& c, const std::string& option)
+{
+    static const char* const everywhere[] = {"help", "version", "verbose"};
+    for (const char* e : everywhere)
+        if (option == e) return true;
+    if (option == "id" || option == "index" || option == "static") return c.needs_board;
+    std::string list = std::string(" ") + c.options + " ";
+    return list.find(" " + option + " ") != std::string::npos;
+}
+
+int usage_error(const std::string& why)
+{
+    say("%s", why.c_str());
+    std::fputs("Try 'pelkctl --help'.\n", stderr);
+    return rc::usage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    options o;
+    std::string why;
+    if (!parse_args(argc, argv, o, why)) return usage_error(why);
+    library_trace_init(o.verbose);
+
+    if (o.version) {
+        print_version();
+        return rc::ok;
+    }
+    if (o.words.empty()) {
+        if (o.help) {
+            print_general_help();
+            return rc::ok;
+        }
+        return usage_error("no command given");
+    }
+    size_t used = 0;
+    const command_spec* c = find_command(o.words, &used);
+    if (!c) {
+        if (is_group(o.words[0]) && (o.words.size() == 1 || o.help)) {
+            if (o.help) {
+                print_group_help(o.words[0]);
+                return rc::ok;
+            }
+            return usage_error("'" + o.words[0] + "' needs a subcommand (pelkctl " + o.words[0] + " --help)");
+        }
+        std::string name = o.words[0] + (is_group(o.words[0]) && o.words.size() > 1 ? " " + o.words[1] : "");
+        return usage_error("unknown command '" + name + "'");
+    }
+    if (o.help) {
+        print_command_help(*c);
+        return rc::ok;
+    }
+    args_list args(o.words.begin() + long(used), o.words.end());
+    if (int(args.size()) < c->min_args || int(args.size()) > c->max_args)
+        return usage_error(std::string("wrong number of arguments; usage: pelkctl ") + c->name + " " + c->synopsis);
+    for (const auto& name : o.seen)
+        if (!accepts(*c, name)) return usage_error("--" + name + " does not go with " + c->name);
+
+    // The device object has no destructor and lives until the process ends;
+    // static storage keeps it reachable to the end.
+    static pelk_cnc* const dev = cnc_dev_register();
+    if (!dev) return fail(rc::refused, "cannot create the device object");
+    session s(dev);
+    if (o.all) return run_on_all_boards(s, o, *c, args);
+    int code = rc::ok;
+    if (c->needs_board) code = s.connect(o);
+    if (code == rc::ok) code = c->run(s, o, args);
+    print_report(s, c->report, o.json, code);
+    s.close();
+    std::fflush(stdout);
+    return code;
+}

@@ -1,0 +1,168 @@
+#include "output.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+std::string failure_text;
+std::string prefix;
+
+std::string vformat(const char* fmt, va_list ap)
+{
+    char buf[2048];
+    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    if (n < 0) return {};
+    return std::string(buf, size_t(n) < sizeof buf ? size_t(n) : sizeof buf - 1);
+}
+}  // namespace
+
+void say(const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    std::string text = vformat(fmt, ap);
+    va_end(ap);
+    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), text.c_str());
+}
+
+int fail(int code, const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    failure_text = vformat(fmt, ap);
+    va_end(ap);
+    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), failure_text.c_str());
+    return code;
+}
+
+const std::string& last_failure() { return failure_text; }
+void clear_failure() { failure_text.clear(); }
+void set_message_prefix(const std::string& p) { prefix = p; }
+const std::string& message_prefix() { return prefix; }
+
+std::string json_quote(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char esc[8];
+                std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string json_number(double v)
+{
+    if (!std::isfinite(v)) return "null";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+json_object& json_object::str(const std::string& key, const std::string& value)
+{
+    members.emplace_back(key, json_quote(value));
+    return *this;
+}
+
+json_object& json_object::num(const std::string& key, double value)
+{
+    members.emplace_back(key, json_number(value));
+    return *this;
+}
+
+json_object& json_object::integer(const std::string& key, int64_t value)
+{
+    members.emplace_back(key, std::to_string(value));
+    return *this;
+}
+
+json_object& json_object::boolean(const std::string& key, bool value)
+{
+    members.emplace_back(key, value ? "true" : "false");
+    return *this;
+}
+
+json_object& json_object::raw(const std::string& key, const std::string& json)
+{
+    members.emplace_back(key, json);
+    return *this;
+}
+
+std::string json_object::text() const
+{
+    std::string out = "{";
+    for (size_t i = 0; i < members.size(); ++i) {
+        if (i) out += ",";
+        out += json_quote(members[i].first) + ":" + members[i].second;
+    }
+    return out + "}";
+}
+
+std::string json_array(const std::vector<std::string>& items)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? "," : "") + items[i];
+    return out + "]";
+}
+
+void print_table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows)
+{
+    std::vector<size_t> width(header.size());
+    for (size_t c = 0; c < header.size(); ++c) width[c] = header[c].size();
+    for (const auto& r : rows)
+        for (size_t c = 0; c < r.size() && c < width.size(); ++c) width[c] = std::max(width[c], r[c].size());
+    auto line = [&](const std::vector<std::string>& cells) {
+        std::string out;
+        for (size_t c = 0; c < width.size(); ++c) {
+            std::string cell = c < cells.size() ? cells[c] : "";
+            if (c + 1 < width.size()) cell.resize(width[c], ' ');
+            out += cell + (c + 1 < width.size() ? "  " : "");
+        }
+        std::printf("%s\n", out.c_str());
+    };
+    line(header);
+    for (const auto& r : rows) line(r);
+}
+
+std::string hex_bytes(const uint8_t* data, size_t n)
+{
+    std::string out;
+    char two[3];
+    for (size_t i = 0; i < n; ++i) {
+        std::snprintf(two, sizeof two, "%02x", data[i]);
+        out += two;
+    }
+    return out;
+}
+
+std::string format_bytes(uint64_t bytes)
+{
+    char buf[32];
+    if (bytes >= 1024 * 1024)
+        std::snprintf(buf, sizeof buf, "%.1f MiB", double(bytes) / (1024.0 * 1024.0));
+    else if (bytes >= 1024)
+        std::snprintf(buf, sizeof buf, "%.1f KiB", double(bytes) / 1024.0);
+    else
+        std::snprintf(buf, sizeof buf, "%llu B", static_cast<unsigned long long>(bytes));
+    return buf;
+}
+
+std::string format_rate(double bytes_per_second)
+{
+    if (!(bytes_per_second >= 0) || !std::isfinite(bytes_per_second)) return "-";
+    return format_bytes(uint64_t(bytes_per_second)) + "/s";
+}

@@ -1,0 +1,32 @@
+// Progress of a long operation on standard error: a bar redrawn in place on a
+// terminal, plain lines at every tenth otherwise.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+class progress_display {
+public:
+    // total 0: unknown, shown as bytes and rate only. unit "" means bytes.
+    progress_display(std::string label, uint64_t total, std::string unit = "");
+    void update(uint64_t done);
+    // Ends the bar's line on a terminal.
+    void finish(uint64_t done);
+    double seconds() const;
+
+    static bool on_terminal();
+
+private:
+    void draw(uint64_t done, bool last);
+    std::string amount(uint64_t n) const;
+    std::string label, unit;
+    uint64_t total;
+    std::chrono::steady_clock::time_point start, last_draw;
+    int last_tenth = -1;
+    bool tty;
+    bool drawn = false;
+};
+
+// "LABEL: N bytes in S s, RATE[, NOTE]" on standard error.
+void transfer_summary(const std::string& label, uint64_t bytes, double seconds, const std::string& note);

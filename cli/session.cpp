@@ -1,0 +1,155 @@
+#include "session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "args.h"
+#include "exit_codes.h"
+#include "library_trace.h"
+#include "output.h"
+
+namespace {
+constexpr int MAX_BOARDS = 32;
+constexpr int ID_LEN = 12;
+
+// Dotted IPv4 text as a number for ordering; unknown addresses sort last.
+uint64_t address_order(const std::string& text)
+{
+    unsigned a, b, c, d;
+    char end;
+    if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4) return UINT64_MAX;
+    return uint64_t(a) << 24 | uint64_t(b) << 16 | uint64_t(c) << 8 | d;
+}
+}  // namespace
+
+int session::discover(std::vector<board_entry>& found, bool quiet)
+{
+    found.clear();
+    char ids[MAX_BOARDS * ID_LEN] = {};
+    char count = 0;
+    library_trace_reset_addresses();
+    int r = dev->cnc_dev_poll(ids, &count);
+    if (r != 0 || count <= 0) {
+        if (quiet) return rc::no_board;
+        return fail(rc::no_board, "no board answered discovery");
+    }
+    auto addrs = library_trace_addresses();
+    int n = std::min<int>(count, MAX_BOARDS);
+    // Earlier passes that found nothing leave no lines, so the last n lines
+    // belong to this list.
+    size_t first = addrs.size() >= size_t(n) ? addrs.size() - size_t(n) : 0;
+    for (int i = 0; i < n; ++i) {
+        board_entry b;
+        b.dev_id = i;
+        b.raw_id.assign(ids + i * ID_LEN, ID_LEN);
+        b.machine_id = std::string(b.raw_id.c_str(), strnlen(b.raw_id.data(), ID_LEN));
+        if (addrs.size() >= size_t(n)) b.address = addrs[first + size_t(i)];
+        found.push_back(b);
+    }
+    // The link numbers boards in the order their answers arrived, which
+    // changes from run to run; ordered by address the list stays the same
+    // as long as the same boards answer.
+    std::stable_sort(found.begin(), found.end(), [](const board_entry& x, const board_entry& y) {
+        uint64_t ax = address_order(x.address), ay = address_order(y.address);
+        return ax != ay ? ax < ay : x.machine_id < y.machine_id;
+    });
+    for (size_t i = 0; i < found.size(); ++i) found[i].index = int(i);
+    return rc::ok;
+}
+
+int session::connect(const options& o)
+{
+    if (o.use_static) return open_static();
+    std::vector<board_entry> found;
+    int code = discover(found);
+    if (code != rc::ok) return code;
+    auto list = [&]() {
+        for (const auto& b : found)
+            say("  board %d: machine id [%s]%s%s", b.index, b.machine_id.c_str(), b.address.empty() ? "" : " at ",
+                b.address.c_str());
+    };
+    if (!o.id.empty()) {
+        for (const auto& b : found)
+            if (b.machine_id == o.id) return open_entry(b);
+        int r = fail(rc::no_board, "no board with machine id [%s]; discovery found:", o.id.c_str());
+        list();
+        return r;
+    }
+    if (o.index >= 0) {
+        if (size_t(o.index) < found.size()) return open_entry(found[size_t(o.index)]);
+        int r = fail(rc::no_board, "no board with index %d; discovery found %zu:", o.index, found.size());
+        list();
+        return r;
+    }
+    if (found.size() == 1) return open_entry(found[0]);
+    int r = fail(rc::no_board, "%zu boards answered; choose one with --id, --index or --static:", found.size());
+    list();
+    return r;
+}
+
+int session::open_entry(const board_entry& b)
+{
+    close();
+    lost = false;
+    board = b;
+    if (dev->cnc_open_dev_index(b.dev_id, on_close, this) != PELK_OK)
+        return fail(rc::no_board, "cannot connect to board %d [%s]", b.index, b.machine_id.c_str());
+    open = true;
+    return rc::ok;
+}
+
+int session::open_static()
+{
+    close();
+    lost = false;
+    board = board_entry{};
+    board.index = -1;
+    board.address = "192.168.8.123";
+    if (dev->cnc_open_dev_index(-1, on_close, this) != PELK_OK)
+        return fail(rc::no_board, "cannot connect to the board at the fixed address 192.168.8.123");
+    open = true;
+    return rc::ok;
+}
+
+void session::close()
+{
+    if (!open) return;
+    closing = true;
+    dev->cnc_close_dev();
+    closing = false;
+    open = false;
+}
+
+int session::on_close(void* ctx, int)
+{
+    auto* self = static_cast<session*>(ctx);
+    if (!self->closing) self->lost = true;
+    return 0;
+}
+
+bool session::link_alive()
+{
+    if (lost) return false;
+    return dev->cnc_dev_state();
+}
+
+int session::failed(int pelk_result, const char* what)
+{
+    int code = exit_for_result(pelk_result, link_alive());
+    if (code == rc::link_lost) return fail(code, "%s: the link to the board was lost", what);
+    if (code == rc::local_file) return fail(code, "%s: local file error (%d)", what, pelk_result);
+    return fail(code, "%s: failed (%d)", what, pelk_result);
+}
+
+void session::put(const std::string& key, const std::string& text) { put(key, text, json_quote(text)); }
+
+void session::put(const std::string& key, const std::string& text, const std::string& json)
+{
+    report.push_back({key, text, json});
+}
+
+void session::put_number(const std::string& key, double value, const std::string& text)
+{
+    report.push_back({key, text.empty() ? json_number(value) : text, json_number(value)});
+}

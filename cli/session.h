@@ -1,0 +1,63 @@
+// Choosing a board and holding the connection to it: discovery, opening by
+// machine id, index or the fixed address, and telling a lost link from a
+// refused command after a failure.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pelk.h"
+
+struct options;
+
+struct board_entry {
+    int index = 0;           // position in pelkctl's list: boards ordered by address
+    int dev_id = 0;          // the link's number for it (order of the answers)
+    std::string machine_id;  // printable: up to the first zero byte
+    std::string raw_id;      // the 12 bytes as discovery reported them
+    std::string address;     // empty when unknown
+};
+
+// One line of a command's results, for --json and the --all table.
+struct report_field {
+    std::string key;
+    std::string text;  // shown in tables
+    std::string json;  // JSON value
+};
+
+class session {
+public:
+    explicit session(pelk_cnc* dev) : dev(dev) {}
+    ~session() { close(); }
+    session(const session&) = delete;
+    session& operator=(const session&) = delete;
+
+    // Runs discovery; an exit code (ok or no_board, with a message).
+    int discover(std::vector<board_entry>& found, bool quiet = false);
+    // Connects as the options choose; an exit code.
+    int connect(const options& o);
+    int open_entry(const board_entry& b);
+    int open_static();
+    void close();
+
+    // True while the connection answers a probe.
+    bool link_alive();
+    // The exit code for a failed library call, with a message naming what failed.
+    int failed(int pelk_result, const char* what);
+
+    pelk_cnc* dev;
+    board_entry board;   // the connected board (index -1 for the fixed address)
+    std::vector<report_field> report;
+
+    void put(const std::string& key, const std::string& text);
+    void put(const std::string& key, const std::string& text, const std::string& json);
+    void put_number(const std::string& key, double value, const std::string& text = "");
+
+private:
+    static int on_close(void* ctx, int dev_id);
+    bool open = false;
+    std::atomic<bool> lost{false};
+    std::atomic<bool> closing{false};
+};

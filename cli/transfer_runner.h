@@ -1,0 +1,17 @@
+// Runs one blocking library transfer on a worker thread while this thread
+// shows the progress counter the library writes after every chunk.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct transfer_outcome {
+    int result = 0;          // the library's result
+    uint64_t bytes = 0;      // last value of the counter
+    double seconds = 0;
+};
+
+// work receives the counter to hand to the library; total 0 when unknown.
+transfer_outcome run_transfer(const std::string& label, uint64_t total,
+                              const std::function<int(int32_t* counter)>& work);

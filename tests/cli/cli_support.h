@@ -1,0 +1,57 @@
+// Running pelkctl as a separate program against simulated boards in a
+// private network: up to three boards on the board side (and one at the
+// fixed address), pelkctl started on the host side in a working directory of
+// the test's own, its exit code, standard output and standard error kept.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board_sim.h"
+#include "json_check.h"
+#include "private_net.h"
+#include "sim_support.h"
+
+struct cli_result {
+    int code = -1;  // exit code; 128 + signal when killed
+    std::string out, err;
+    // Standard output parsed as JSON; fails the test when it does not parse.
+    jvalue json() const;
+};
+
+// A pelkctl started in the background.
+struct cli_child {
+    pid_t pid = -1;
+    std::string out_path, err_path;
+};
+
+class pelkctl_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts board slot (0 to 2 on the board subnet, 3 at the fixed
+    // address) with machine id mid; adjust may change its configuration.
+    bsim::board& start_board(int slot, const std::string& mid,
+                             const std::function<void(bsim::config&)>& adjust = {});
+    // Runs pelkctl with args to its end (killed after 60 s).
+    cli_result run(const std::vector<std::string>& args);
+    cli_child start(const std::vector<std::string>& args);
+    cli_result finish(const cli_child& c, int timeout_ms = 60000);
+
+    // A file of n pseudo-random bytes in the working directory.
+    std::string make_file(const std::string& name, size_t n, unsigned seed = 1);
+    std::string work_path(const std::string& name) const { return work.path + "/" + name; }
+    // Polls until pred holds or ms pass.
+    static bool wait_until(const std::function<bool()>& pred, int ms = 10000);
+
+    private_net net{{"10.233.0.1"}, {"10.233.0.2", "10.233.0.3", "10.233.0.4", "192.168.8.123"}};
+    temp_dir work;
+    temp_dir states[4];
+    std::unique_ptr<bsim::board> boards[4];
+};
