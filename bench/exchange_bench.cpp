@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "../tests/common/private_net.h"
-#include "answering_peer.h"
+#include "raw_io.h"
+#include "scripted_peer.h"
 #include "vesk.h"
 #include "vesk_platform.h"
 #include "vesk_testing.h"
@@ -193,8 +194,9 @@ int main(int argc, char** argv)
     vplat::set_debug_sink([](void*, const char*) {}, nullptr);
     {
         std::string address = "127.0.0.1";
-        answering_peer peer(address);
-        if (!peer.ok) {
+        scripted_peer peer(address, nullptr);
+        peer.record(false);
+        if (!peer.listening()) {
             std::fprintf(stderr, "cannot listen on %s:%d\n", address.c_str(), VESK_TCP_PORT);
             return 1;
         }
@@ -207,7 +209,8 @@ int main(int argc, char** argv)
     }
     net.enter_board_side();
     {
-        answering_peer peer("10.79.0.2");
+        scripted_peer peer("10.79.0.2", nullptr);
+        peer.record(false);
         net.enter_host_side();
         run_network("veth (MTU 1500)", "10.79.0.2", seconds);
     }

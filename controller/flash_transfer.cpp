@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "link_object.h"
+#include "reply_deadlines.h"
 #include "trace.h"
 #include "transfer.h"
 #include "wire.h"
@@ -117,7 +118,8 @@ int mcu_update_flash(_flash_msg* msg)
         std::memset(buf + len, 0, padded - len);
 
         int r = link_object().eth_send_cmd(command, type, static_cast<unsigned>(done), buf,
-                                           static_cast<unsigned short>(padded), &got);
+                                           static_cast<unsigned short>(padded), &got,
+                                           reply_deadline_ms(command, type, static_cast<unsigned>(done)));
         if (r != 0) {
             pelk_trace("mcu_update_flash():err,%d\n", r);
             std::fclose(f);

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "link_object.h"
+#include "reply_deadlines.h"
 #include "pelk_board.h"
 #include "trace.h"
 #include "transfer.h"
@@ -42,10 +43,20 @@ int send_name(unsigned selector, _flash_msg* msg)
 }
 
 // Sends the name and returns the board's answer in the same 256-byte block.
-int query_name(unsigned selector, const _flash_msg* msg, unsigned char* block)
+// An answer shorter than the field asked for fails the query: the name's
+// bytes would otherwise stand in for the size or the checksum.
+int query_name(unsigned selector, const _flash_msg* msg, unsigned char* block, unsigned short field)
 {
     std::memcpy(block, msg->file_name, TRANSFER_NAME_FIELD);
-    return send_cmd(cmd::SD_FILE, XFER_EXCHANGE, selector, block, TRANSFER_NAME_FIELD);
+    unsigned short got = 0;
+    if (link_object().eth_exchange(cmd::SD_FILE, selector, block, TRANSFER_NAME_FIELD, &got,
+                                   reply_deadline_ms(cmd::SD_FILE, XFER_EXCHANGE, selector)) != 0)
+        return PELK_ERR_COMMAND;
+    if (got < field) {
+        pelk_trace("mcu_bsp_sdcard():short answer, %d bytes\n", got);
+        return PELK_ERR_COMMAND;
+    }
+    return PELK_OK;
 }
 
 int transfer_file(_flash_msg* msg)
@@ -105,12 +116,12 @@ int mcu_bsp_sdcard(_flash_msg* msg)
         return send_name(SD_ERASE, msg);
     case OP_STAT:
         pelk_trace("mcu_bsp_sdcard():get file %s stat\n", msg->file_name);
-        if (query_name(SD_STAT, msg, block) != PELK_OK) return PELK_ERR_COMMAND;
+        if (query_name(SD_STAT, msg, block, 4) != PELK_OK) return PELK_ERR_COMMAND;
         msg->size = wire::get32(block);
         return PELK_OK;
     case OP_CHECKSUM:
         pelk_trace("mcu_bsp_sdcard():get file checksum\n");
-        if (query_name(SD_CHECKSUM, msg, block) != PELK_OK) return PELK_ERR_COMMAND;
+        if (query_name(SD_CHECKSUM, msg, block, sizeof msg->checksum) != PELK_OK) return PELK_ERR_COMMAND;
         std::memcpy(msg->checksum, block, sizeof msg->checksum);
         return PELK_OK;
     case OP_FORMAT:

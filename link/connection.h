@@ -1,13 +1,16 @@
-// Private: one open TCP connection with its reply buffers, reply semaphore
-// and close callback. The record is shared by the link object, the receive
-// thread and a waiting sender, so whoever holds it may still touch it after
-// the link has been closed.
+// Private: one open TCP connection with its reply buffers, its close
+// semaphore and close callback. The record is shared by the link object,
+// the receive thread and a sender, so whoever holds it may still touch it
+// after the link has been closed.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "vesk.h"
 #include "vesk_platform.h"
@@ -19,7 +22,7 @@ struct reply_slot {
 };
 
 // Outcome of assembling one reply from the socket.
-enum class assemble_result { complete, peer_closed, failed };
+enum class assemble_result { complete, peer_closed, failed, timed_out };
 
 // Where reply bytes come from: the connection's socket, or a test's bytes.
 struct byte_source {
@@ -30,15 +33,20 @@ struct byte_source {
     virtual bool wait(int ms) = 0;
     // Drops whatever arrives until the source has been quiet for ms.
     virtual void drop_until_quiet(int ms) = 0;
+    // True once the reply's deadline has passed.
+    virtual bool expired() { return false; }
+    // Every read waits at most a second for its bytes (frames nobody is
+    // waiting for, which must never hold the socket for long).
+    virtual bool bounded() { return false; }
 };
 
 // Reads one reply into slot: the whole header, then exactly the announced
 // payload. A header without the frame marker is no reply at all: its length
 // means nothing, so what follows it in the same burst is dropped and the
-// stream starts afresh with the next reply. A reply longer than a frame is read to its end and marked
-// oversized, keeping only what fits; when its bytes stop coming for a
-// second (garbage announcing a length nobody sends) the read fails, so the
-// link is closed rather than left waiting.
+// stream starts afresh with the next reply. A reply longer than a frame is
+// read to its end and marked oversized, keeping only what fits; when its
+// bytes stop coming for a second (garbage announcing a length nobody sends)
+// the read fails, so the link is closed rather than left waiting.
 assemble_result assemble_reply(byte_source& src, reply_slot& slot, int* err);
 
 struct vesk_connection {
@@ -57,50 +65,67 @@ struct vesk_connection {
 
     std::atomic<bool> open{true};
     std::atomic<bool> link_lost{false};
+    // Released when the link closes: wakes a sender waiting for the close
+    // its failed exchange asked the receive thread for.
     vplat::semaphore1 recv_sem;
 
-    // Whoever reads from the socket holds this: the receive thread while
-    // the link is idle, a sender while it reads its own reply. A sender
-    // that reads its reply itself saves the wake-up of a second thread.
+    // Whoever reads from the socket holds this: a sender for its whole
+    // exchange (so only its own request's answer can follow), the receive
+    // thread for a frame that arrived while nobody asked.
     std::mutex read_mutex;
 
-    // Receive thread side, under read_mutex: the next reply into the
-    // assembling slot, or the failure a sender met and left to this thread.
-    // On failure *err holds the platform error (0 for a hang-up).
-    assemble_result assemble(int* err);
-    // Receive thread side, under read_mutex: whether assemble() has anything
-    // to do now (bytes waiting, or a failure a sender left).
-    bool failure_pending_or_readable() { return failure_left || vplat::wait_readable(sock, 0) != 0; }
-    // Receive thread side: hand the assembled reply over and wake the sender.
-    void publish();
-    // Sender side, after recv_sem or under read_mutex: the reply the
-    // receive thread handed over, or null when none is new.
-    const reply_slot* take();
-    // Sender side, under read_mutex: read the reply into the sender's own
-    // slot. Null when the read failed; a failure on an open link is left
-    // for the receive thread, which reports it and closes the link.
-    const reply_slot* read_own_reply();
-    // Sender side, before sending: forget a reply nobody asked for.
-    void discard_pending();
+    // Sender side. Between these two the receive thread sleeps and leaves
+    // the socket to the sender, so an exchange wakes one thread, not two.
+    void begin_exchange();
+    void end_exchange();
+    // Under read_mutex: drops frames that came while nobody asked. False when
+    // that found the link gone; the failure is left for the receive thread.
+    bool drop_unasked();
+    // Under read_mutex: reads the reply within deadline_ms. Null on failure;
+    // on an open link the failure is left for the receive thread, which
+    // reports it and closes the link.
+    const reply_slot* read_reply(int deadline_ms);
+    // After an exchange failed for a lost link: wake the receive thread if a
+    // failure was left for it, and wait until the link's close has finished.
+    void await_close();
+
+    // Receive thread side: waits up to ms (less while an exchange is in
+    // flight) for something to look at. 1: the socket or a left failure
+    // wants reading, 0: nothing, -1: the wait itself failed.
+    int watch(int ms);
+    // Under read_mutex: the failure a sender left, or one frame nobody asked
+    // for (read and dropped). On failure *err holds the platform error.
+    assemble_result take_unasked(int* err);
+    bool failure_pending() const { return failure_left; }
+    // Closing side: ends the receive thread's sleep or wait at once.
+    void wake_receiver();
 
 private:
-    // Three slots so the receive thread can assemble while the sender reads
-    // without either touching the other's bytes.
-    reply_slot slots[3]{};
-    std::mutex handoff;
-    reply_slot* assembling = &slots[0];
-    reply_slot* ready = &slots[1];
-    reply_slot* reading = &slots[2];
-    bool ready_fresh = false;
-    // A sender's failed read, for the receive thread (under read_mutex).
-    bool failure_left = false;
+    void leave_failure(assemble_result r, int err);
+
+    reply_slot sender_slot{};
+    reply_slot receiver_slot{};
+    int recv_timeout_set = 0;  // SO_RCVTIMEO now on the socket, ms (under read_mutex)
+
+    // A sender's failure, for the receive thread (data under read_mutex).
+    std::atomic<bool> failure_left{false};
     assemble_result left_result = assemble_result::complete;
     int left_err = 0;
+
+    std::mutex watch_mutex;
+    std::condition_variable watch_cv;
+    bool in_flight = false;
+    bool receiver_polling = false;
+    vplat::waker kick;
 };
 
-// Counts running receive threads of one link object.
-struct vesk_thread_count {
+// The receive threads a link object started; they are joined, never left
+// running past the object (or the library that holds it).
+struct vesk_thread_list {
     std::mutex m;
-    std::condition_variable cv;
-    int live = 0;
+    struct entry {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<entry> threads;
 };

@@ -45,10 +45,24 @@ std::deque<std::string> local_addresses()
     return out;
 }
 
+void list_make_self(list_node* n) { n->prev = n->next = n; }
+
 }  // namespace
 
 int vesk::vesk_start_udp_connect()
 {
+    bool pass_ran = false;
+    int r = vesk_run_passes(&pass_ran);
+    // Readers see the previous discovery's list until this one is done, then
+    // the last pass's boards; never a list being rebuilt.
+    if (pass_ran) server_list_replace(found);
+    return r;
+}
+
+int vesk::vesk_run_passes(bool* pass_ran)
+{
+    // The caller holds poll_mutex: this object's socket, thread and count
+    // belong to one discovery at a time.
     std::deque<std::string> addresses = local_addresses();
     int n = static_cast<int>(addresses.size());
     server_count = 0;
@@ -98,6 +112,7 @@ int vesk::vesk_start_udp_connect()
         udp_running = 1;
         udp_thread = std::thread(vesk_udp_thread, this);
         udp_thread.join();
+        *pass_ran = true;
 
         vplat::close_socket(udp_sock);
         udp_sock = vplat::invalid_socket;
@@ -110,7 +125,9 @@ int vesk::vesk_start_udp_connect()
 
 void vesk::vesk_udp_thread(vesk* self)
 {
-    server_list_release();
+    // The pass collects its boards on its own; the discovery replaces the
+    // shared list with them in one step at its end.
+    self->found.clear();
     self->server_count = 0;
 
     unsigned char request[datagram_size];
@@ -134,25 +151,26 @@ void vesk::vesk_udp_thread(vesk* self)
         if (n < 0) break;
         if (!vframe::parse_discovery_answer(answer, machine_id)) continue;
         vplat::debug_printf("udp get server ip success %s.\n", vplat::format_ipv4(from).c_str());
-        auto* info = new server_info{};
-        info->addr = from;
-        std::memcpy(info->machine_id, machine_id, VESK_ID_LEN);
-        info->dev_id = self->server_count;
+        server_info info{};
+        list_make_self(&info.link);
+        info.addr = from;
+        std::memcpy(info.machine_id, machine_id, VESK_ID_LEN);
+        info.dev_id = self->server_count;
         ++self->server_count;
-        server_list_insert(info);
+        self->found.push_back(info);
     }
     self->udp_running = 0;
 }
 
 int vesk::eth_device_poll(char* ids, char* count)
 {
+    std::lock_guard<std::mutex> g(poll_mutex);
     vesk_start_udp_connect();
     if (server_count == 0) return VESK_ERR_NO_DEVICE;
     if (count) *count = static_cast<char>(server_count);
+    // From this object's own pass: another object's discovery may have
+    // replaced the shared list since.
     if (ids)
-        for (list_node* n = slist.next; n != &slist; n = n->next) {
-            auto* info = reinterpret_cast<server_info*>(n);
-            std::memcpy(ids + info->dev_id * VESK_ID_LEN, info->machine_id, VESK_ID_LEN);
-        }
+        for (const server_info& info : found) std::memcpy(ids + info.dev_id * VESK_ID_LEN, info.machine_id, VESK_ID_LEN);
     return VESK_OK;
 }

@@ -15,7 +15,7 @@ std::shared_ptr<vesk_connection> vesk::current_connection()
 }
 
 int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
-                       unsigned char* dst, unsigned int dst_capacity, unsigned int* got)
+                       unsigned char* dst, unsigned int dst_capacity, unsigned int* got, int deadline_ms)
 {
     std::lock_guard<std::mutex> g(send_mutex);
     std::shared_ptr<vesk_connection> c = current_connection();
@@ -23,35 +23,37 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
         vplat::debug_output("send err.\n");
         return VESK_ERR_SEND;
     }
-    // A reply that arrived while nobody waited would otherwise be taken for
-    // the answer to this request.
-    c->discard_pending();
-    if (!c->open) return VESK_ERR_LINK_LOST;
-
-    if (vplat::send_pair(c->sock, head, VESK_HEAD_SIZE, payload, payload_len) < 0) {
-        vplat::debug_output("send err.\n");
-        return VESK_ERR_SEND;
+    if (!c->open) {
+        c->await_close();  // a close under way: done before the result is read
+        return VESK_ERR_LINK_LOST;
     }
 
+    c->begin_exchange();
+    int result = VESK_OK;
     const reply_slot* reply = nullptr;
     {
-        // Read the reply here unless the receive thread got to it first.
+        // The socket is this sender's from before its request until its
+        // reply is read, so nothing else can be taken for the answer.
         std::lock_guard<std::mutex> rl(c->read_mutex);
-        reply = c->take();
-        if (reply == nullptr && c->open) reply = c->read_own_reply();
-    }
-    while (reply == nullptr) {
-        c->recv_sem.acquire();
-        // A reply that arrived whole before the board hung up still answers.
-        reply = c->take();
-        if (reply != nullptr) break;
-        if (c->link_lost) {
-            vplat::debug_output("recv timeout.\n");
-            return VESK_ERR_LINK_LOST;
+        if (!c->drop_unasked()) {
+            result = VESK_ERR_LINK_LOST;
+        } else if (vplat::send_pair(c->sock, head, VESK_HEAD_SIZE, payload, payload_len) < 0) {
+            vplat::debug_output("send err.\n");
+            result = VESK_ERR_SEND;
+        } else {
+            reply = c->read_reply(deadline_ms);
+            if (reply == nullptr) result = VESK_ERR_LINK_LOST;
         }
-        if (!c->open) return VESK_ERR_LINK_LOST;
-        // Still open and nothing new: a wake-up left by a discarded reply.
     }
+    c->end_exchange();
+    if (result == VESK_ERR_LINK_LOST) {
+        // A hang-up, a failed read or a passed deadline: the receive thread
+        // reports it and closes the link, as for a hang-up between exchanges.
+        c->await_close();
+        if (c->link_lost) vplat::debug_output("recv timeout.\n");
+        return result;
+    }
+    if (result != VESK_OK) return result;
 
     const auto* req = reinterpret_cast<const unsigned char*>(head);
     if (reply->oversized) return VESK_ERR_INVALID_REPLY;
@@ -70,6 +72,13 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
 int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
                        unsigned short len, unsigned short* out_len)
 {
+    return eth_send_cmd(cmd, type, arg, data, len, out_len, VESK_REPLY_TIMEOUT_MS);
+}
+
+int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
+                       unsigned short len, unsigned short* out_len, unsigned reply_timeout_ms)
+{
+    const int deadline_ms = static_cast<int>(std::clamp<unsigned>(reply_timeout_ms, 1, 24u * 3600 * 1000));
     // The header is built here and the payload goes out from the caller's
     // buffer behind it in the same send, without a copy.
     unsigned char head[VESK_HEAD_SIZE];
@@ -96,7 +105,7 @@ int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, 
         vframe::encode_request(head, cmd, type, arg + offset, crc, chunk);
 
         unsigned got = 0;
-        int r = eth_transfer(reinterpret_cast<const char*>(head), payload, payload_len, dst, chunk, &got);
+        int r = eth_transfer(reinterpret_cast<const char*>(head), payload, payload_len, dst, chunk, &got, deadline_ms);
         if (r != VESK_OK) return connected ? r : VESK_ERR_NOT_CONNECTED;
         if (type == XFER_EXCHANGE) return VESK_OK;
         if (type == XFER_READ && data && out_len && got > 0)
@@ -107,4 +116,20 @@ int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, 
         // A read that came back short has reached the end of the data.
         if (type == XFER_READ && got < chunk) return VESK_OK;
     }
+}
+
+int vesk::eth_exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
+                       unsigned short* reply_len, unsigned reply_timeout_ms)
+{
+    if (data == nullptr) len = 0;
+    if (len > VESK_MAX_PAYLOAD) return VESK_ERR_INVALID_REPLY;  // nothing sent: one frame is all this carries
+    const int deadline_ms = static_cast<int>(std::clamp<unsigned>(reply_timeout_ms, 1, 24u * 3600 * 1000));
+    unsigned char head[VESK_HEAD_SIZE];
+    uint32_t crc = data ? payload_crc32(reinterpret_cast<const char*>(data), len) : 0xFFFFFFFFu;
+    vframe::encode_request(head, cmd, XFER_EXCHANGE, arg, crc, len);
+    unsigned got = 0;
+    int r = eth_transfer(reinterpret_cast<const char*>(head), data, data ? len : 0, data, len, &got, deadline_ms);
+    if (r != VESK_OK) return connected ? r : VESK_ERR_NOT_CONNECTED;
+    if (reply_len) *reply_len = static_cast<unsigned short>(got);
+    return VESK_OK;
 }

@@ -10,14 +10,11 @@
 
 namespace {
 
-// The link object whose receive thread is running on this thread, if any.
-thread_local const vesk* receive_thread_owner = nullptr;
-
 constexpr const char* default_board_address = "192.168.8.123";
 
 }  // namespace
 
-vesk::vesk() : threads(std::make_shared<vesk_thread_count>())
+vesk::vesk() : threads(std::make_unique<vesk_thread_list>())
 {
     vplat::net_startup();
 }
@@ -25,16 +22,24 @@ vesk::vesk() : threads(std::make_shared<vesk_thread_count>())
 vesk::~vesk()
 {
     eth_device_close();
-    // Receive threads of earlier connections may still be finishing; they
-    // must not outlive the object they report to. A destructor that runs on
-    // one of them (a callback ending the process) does not wait for itself,
-    // and one that runs while the process ends does not wait at all: the
-    // other threads may have been stopped already and would never report.
-    if (vplat::process_ending()) return;
-    std::unique_lock<std::mutex> g(threads->m);
-    int self = receive_thread_owner == this ? 1 : 0;
-    threads->cv.wait(g, [&] { return threads->live <= self; });
-    g.unlock();
+    // No receive thread may outlive the object (or the library holding it):
+    // each is joined. One running this destructor itself (a callback ending
+    // the process) is left to finish on its own, and so are all of them
+    // while the process ends: the system may have stopped them already
+    // (Windows does, before it unloads the libraries), and waiting for a
+    // thread stopped half-way could last for ever.
+    const bool ending = vplat::process_ending();
+    std::vector<vesk_thread_list::entry> all;
+    {
+        std::lock_guard<std::mutex> g(threads->m);
+        all.swap(threads->threads);
+    }
+    for (auto& e : all) {
+        if (ending || e.thread.get_id() == std::this_thread::get_id())
+            e.thread.detach();
+        else
+            e.thread.join();
+    }
     vplat::net_cleanup();
 }
 
@@ -46,7 +51,9 @@ int vesk::vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out)
         return VESK_ERR_SOCKET;
     }
     vplat::set_reuseaddr(s, true);
-    if (vplat::connect_socket(s, addr) != 0) {
+    // Bounded: an address nobody answers would otherwise hold the caller
+    // for the kernel's whole SYN retry schedule.
+    if (vplat::connect_socket_within(s, addr, VESK_CONNECT_TIMEOUT_MS) != 0) {
         vplat::debug_printf("tcp connect() server ip:%s failed.%d\n", vplat::format_ipv4(addr).c_str(), -1);
         vplat::close_socket(s);
         return VESK_ERR_SOCKET;
@@ -66,13 +73,27 @@ int vesk::eth_device_open(int dev_id, vesk_close_callback callback, void* ctx)
     vesk_addr addr{};
     if (dev_id < 0) {
         vplat::parse_ipv4(default_board_address, &addr);
-    } else {
-        server_info* info = server_get_list_by_dev_id(dev_id);
-        if (info == nullptr) return VESK_ERR_NO_DEVICE;
-        addr = info->addr;
+    } else if (!server_find(dev_id, nullptr, &addr, &dev_id)) {
+        return VESK_ERR_NO_DEVICE;
     }
-    addr.port = VESK_TCP_PORT;
+    return vesk_open_address(dev_id, addr, callback, ctx);
+}
 
+int vesk::eth_device_open(char* machine_id, vesk_close_callback callback, void* ctx)
+{
+    std::lock_guard<std::mutex> og(open_mutex);
+    // Address and dev_id come from one look at the list, so a discovery
+    // renumbering it meanwhile cannot pair one board's id with another's address.
+    vesk_addr addr{};
+    int dev_id = -1;
+    if (machine_id == nullptr || !server_find(0, machine_id, &addr, &dev_id)) return VESK_ERR_NO_DEVICE;
+    if (connected) return VESK_OK;
+    return vesk_open_address(dev_id, addr, callback, ctx);
+}
+
+int vesk::vesk_open_address(int dev_id, vesk_addr addr, vesk_close_callback callback, void* ctx)
+{
+    addr.port = VESK_TCP_PORT;
     intptr_t sock = vplat::invalid_socket;
     if (vesk_start_tcp_connect(addr, &sock) != VESK_OK) return VESK_ERR_SOCKET;
 
@@ -83,22 +104,29 @@ int vesk::eth_device_open(int dev_id, vesk_close_callback callback, void* ctx)
         cur_dev_id = dev_id;
         connected = 1;
     }
-    {
-        std::lock_guard<std::mutex> g(threads->m);
-        ++threads->live;
-    }
-    std::thread(vesk_receive_thread, this, std::move(c)).detach();
+    vesk_start_receive_thread(std::move(c));
     return VESK_OK;
 }
 
-int vesk::eth_device_open(char* machine_id, vesk_close_callback callback, void* ctx)
+void vesk::vesk_start_receive_thread(std::shared_ptr<vesk_connection> c)
 {
-    server_info* info = machine_id ? server_get_dev_id_by_machine_id(machine_id) : nullptr;
-    if (info == nullptr) return VESK_ERR_NO_DEVICE;
-    return eth_device_open(info->dev_id, callback, ctx);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::lock_guard<std::mutex> g(threads->m);
+    // Threads of earlier connections that have ended are joined here, so
+    // the list stays as short as the connections still closing.
+    auto& list = threads->threads;
+    for (auto it = list.begin(); it != list.end();) {
+        if (*it->done && it->thread.get_id() != std::this_thread::get_id()) {
+            it->thread.join();
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    list.push_back({std::thread(vesk_receive_thread, this, std::move(c), done), done});
 }
 
-void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c)
+void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c, bool call_back)
 {
     {
         std::lock_guard<std::mutex> g(state_mutex);
@@ -111,8 +139,9 @@ void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c)
     // The descriptor itself is closed when the last holder lets go, so a
     // receive thread still waiting on it never sees a reused number.
     vplat::shutdown_socket(c->sock);
-    c->recv_sem.release();  // wakes a sender waiting for its reply
-    if (c->callback) c->callback(c->ctx, c->dev_id);
+    c->recv_sem.release();  // wakes a sender waiting for the close
+    c->wake_receiver();
+    if (call_back && c->callback) c->callback(c->ctx, c->dev_id);
     std::lock_guard<std::mutex> g(state_mutex);
     if (!conn) cur_dev_id = -1;  // the callback may have opened a new link
 }
@@ -123,19 +152,22 @@ int vesk::eth_device_close()
     return VESK_OK;
 }
 
+void vesk::eth_device_detach() { vesk_close_connection(current_connection(), false); }
+
 bool vesk::eth_device_state()
 {
-    return eth_send_cmd(0, XFER_READ, 0, nullptr, 0, nullptr) == VESK_OK;
+    return eth_send_cmd(0, XFER_READ, 0, nullptr, 0, nullptr, VESK_PROBE_TIMEOUT_MS) == VESK_OK;
 }
 
-void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c)
+void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c,
+                               std::shared_ptr<std::atomic<bool>> done)
 {
-    receive_thread_owner = self;
-    std::shared_ptr<vesk_thread_count> count = self->threads;
     c->link_lost = false;
     while (c->open) {
-        // A quiet second still looks below: a sender may have left a failure.
-        int w = vplat::wait_readable(c->sock, 1000);
+        // Sleeps while an exchange is in flight (its sender reads the
+        // socket); between exchanges it waits on the socket, a second at a
+        // time, so a hang-up is noticed while nobody sends.
+        int w = c->watch(1000);
         if (w < 0) {
             if (c->open) {
                 vplat::debug_output("select() failed\n");
@@ -143,30 +175,26 @@ void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c)
             }
             break;
         }
+        if (w == 0) continue;
         int err = 0;
         assemble_result r;
         {
-            std::lock_guard<std::mutex> rl(c->read_mutex);
-            // A sender may have read what woke us; its failure, if any, waits here.
-            if (!c->failure_pending_or_readable()) continue;
-            r = c->assemble(&err);
-            // Handed over before a sender can look, or it would wait on the
-            // socket for a reply that has already been read.
-            if (r == assemble_result::complete) c->publish();
+            std::unique_lock<std::mutex> rl(c->read_mutex, std::try_to_lock);
+            if (!rl.owns_lock()) continue;  // a sender has the socket; it sees what came
+            // A frame nobody asked for is dropped; a sender's failure is reported here.
+            r = c->take_unasked(&err);
         }
         if (r == assemble_result::complete) continue;
         if (!c->open) break;  // our own close woke the read
         if (r == assemble_result::peer_closed)
             vplat::debug_output("recv() server disconnect.\n");
-        else
+        else if (r == assemble_result::failed)
             vplat::debug_printf("recv() failed %d\n", err);
+        // A passed reply deadline is reported by its sender.
         c->link_lost = true;
         break;
     }
     self->vesk_close_connection(c);
     c.reset();
-    receive_thread_owner = nullptr;
-    std::lock_guard<std::mutex> g(count->m);
-    --count->live;
-    count->cv.notify_all();
+    *done = true;
 }

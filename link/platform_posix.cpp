@@ -8,11 +8,13 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -128,6 +130,38 @@ int connect_socket(socket_t s, const vesk_addr& addr)
     return r;
 }
 
+int connect_socket_within(socket_t s, const vesk_addr& addr, int timeout_ms)
+{
+    int flags = ::fcntl(fd(s), F_GETFL);
+    if (flags < 0 || ::fcntl(fd(s), F_SETFL, flags | O_NONBLOCK) < 0) return -1;
+    sockaddr_in sa = to_sockaddr(addr);
+    int r = ::connect(fd(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    if (r < 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            pollfd p{fd(s), POLLOUT, 0};
+            int w = left.count() > 0 ? ::poll(&p, 1, static_cast<int>(left.count())) : 0;
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) {
+                if (w == 0) errno = ETIMEDOUT;
+                r = -1;
+                break;
+            }
+            int err = 0;
+            socklen_t n = sizeof err;
+            ::getsockopt(fd(s), SOL_SOCKET, SO_ERROR, &err, &n);
+            r = err == 0 ? 0 : -1;
+            if (err != 0) errno = err;
+            break;
+        }
+    }
+    int saved = errno;
+    ::fcntl(fd(s), F_SETFL, flags);
+    errno = saved;
+    return r < 0 ? -1 : 0;
+}
+
 int listen_socket(socket_t s, int backlog) { return ::listen(fd(s), backlog); }
 
 socket_t accept_socket(socket_t s, vesk_addr* peer)
@@ -232,12 +266,46 @@ int wait_readable(socket_t s, int timeout_ms)
     return 1;  // readable, hung up or in error: the read tells which
 }
 
+waker::waker() : h(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+waker::~waker()
+{
+    if (h >= 0) ::close(static_cast<int>(h));
+}
+
+void waker::signal()
+{
+    uint64_t one = 1;
+    ssize_t n = ::write(static_cast<int>(h), &one, sizeof one);
+    (void)n;  // a full counter is still a signal
+}
+
+void waker::drain()
+{
+    uint64_t v;
+    ssize_t n = ::read(static_cast<int>(h), &v, sizeof v);
+    (void)n;  // nothing to take is fine
+}
+
+int wait_readable_or_woken(socket_t s, waker& w, int timeout_ms)
+{
+    pollfd p[2] = {{static_cast<int>(w.handle()), POLLIN, 0}, {fd(s), POLLIN, 0}};
+    int r = ::poll(p, 2, timeout_ms);
+    if (r < 0) return errno == EINTR ? 0 : -1;
+    if (r == 0) return 0;
+    if (p[0].revents & POLLIN) return 2;
+    if (p[1].revents & POLLNVAL) return -1;
+    return p[1].revents ? 1 : 0;
+}
+
 int last_error() { return errno; }
 
 bool error_is_transient(int err)
 {
     return err == EINTR || err == EAGAIN || err == EWOULDBLOCK || err == ETIMEDOUT;
 }
+
+bool error_is_timeout(int err) { return err == EAGAIN || err == EWOULDBLOCK || err == ETIMEDOUT; }
 
 int error_stalled() { return EPROTO; }
 

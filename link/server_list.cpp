@@ -4,6 +4,7 @@
 #include "vesk.h"
 
 list_node vesk::slist = {&vesk::slist, &vesk::slist};
+std::mutex vesk::slist_mutex;
 
 namespace {
 
@@ -38,23 +39,60 @@ uint32_t address_key(const vesk_addr& a)
 
 static_assert(offsetof(server_info, link) == 0, "list node leads the entry");
 
+namespace {
+
+void insert_locked(list_node* head, server_info* info)
+{
+    list_node* at = head->next;
+    while (at != head && address_key(entry_of(at)->addr) <= address_key(info->addr)) at = at->next;
+    list_insert_before(&info->link, at);
+}
+
+void release_locked(list_node* head)
+{
+    while (head->next != head) {
+        list_node* n = head->next;
+        list_unlink(n);
+        delete entry_of(n);
+    }
+    list_make_empty(head);
+}
+
+}  // namespace
+
 void vesk::server_list_insert(server_info* info)
 {
-    list_node* at = slist.next;
-    while (at != &slist && address_key(entry_of(at)->addr) <= address_key(info->addr)) at = at->next;
-    list_insert_before(&info->link, at);
+    std::lock_guard<std::mutex> g(slist_mutex);
+    insert_locked(&slist, info);
 }
 
 void vesk::server_list_release()
 {
-    while (slist.next != &slist) {
-        list_node* n = slist.next;
-        list_unlink(n);
-        delete entry_of(n);
-    }
-    list_make_empty(&slist);
+    std::lock_guard<std::mutex> g(slist_mutex);
+    release_locked(&slist);
 }
 
+void vesk::server_list_replace(const std::vector<server_info>& entries)
+{
+    // Allocated before the lock: readers wait only for the relinking.
+    std::vector<server_info*> fresh;
+    for (const auto& e : entries) fresh.push_back(new server_info(e));
+    std::lock_guard<std::mutex> g(slist_mutex);
+    release_locked(&slist);
+    for (server_info* info : fresh) insert_locked(&slist, info);
+}
+
+bool vesk::server_find(int dev_id, const char* machine_id, vesk_addr* addr, int* found_dev_id)
+{
+    std::lock_guard<std::mutex> g(slist_mutex);
+    server_info* info = machine_id ? server_get_dev_id_by_machine_id(machine_id) : server_get_list_by_dev_id(dev_id);
+    if (info == nullptr) return false;
+    *addr = info->addr;
+    *found_dev_id = info->dev_id;
+    return true;
+}
+
+// The lookups walk the list; callers hold slist_mutex (tests run alone).
 server_info* vesk::server_get_list_by_dev_id(int dev_id)
 {
     for (list_node* n = slist.next; n != &slist; n = n->next)

@@ -41,6 +41,9 @@ VESK_API int join_multicast(socket_t s, const vesk_addr& group, const vesk_addr&
 
 VESK_API int bind_socket(socket_t s, const vesk_addr& addr);
 VESK_API int connect_socket(socket_t s, const vesk_addr& addr);
+// As connect_socket, but gives up after timeout_ms (-1 with last_error() set
+// to the platform's time-out code). The socket is blocking again afterwards.
+VESK_API int connect_socket_within(socket_t s, const vesk_addr& addr, int timeout_ms);
 VESK_API int listen_socket(socket_t s, int backlog);
 VESK_API socket_t accept_socket(socket_t s, vesk_addr* peer);
 VESK_API int local_address(socket_t s, vesk_addr* addr);
@@ -56,9 +59,31 @@ VESK_API long recv_from(socket_t s, void* data, size_t len, vesk_addr* from);
 // 1 readable, 0 time-out, -1 failure.
 VESK_API int wait_readable(socket_t s, int timeout_ms);
 
+// Lets one thread interrupt another's wait on a socket.
+class VESK_API waker {
+public:
+    waker();
+    ~waker();
+    waker(const waker&) = delete;
+    waker& operator=(const waker&) = delete;
+    void signal();
+    // Takes back every signal given so far.
+    void drain();
+    intptr_t handle() const { return h; }
+
+private:
+    intptr_t h;
+};
+
+// As wait_readable, but also ends when w is signalled: 2 woken (checked
+// before the socket), 1 readable, 0 time-out, -1 failure.
+VESK_API int wait_readable_or_woken(socket_t s, waker& w, int timeout_ms);
+
 VESK_API int last_error();
 // Interrupted, would-block and timed-out reads: not a lost link.
 VESK_API bool error_is_transient(int err);
+// A receive that ran into the time-out set by set_recv_timeout_ms.
+VESK_API bool error_is_timeout(int err);
 // The code reported when a peer stops in the middle of a frame it announced.
 VESK_API int error_stalled();
 

@@ -25,6 +25,8 @@ private_net::private_net(const std::vector<std::string>& host_addrs, const std::
     board_ns = "vkb" + tag;
     original_ns = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
     std::string vh = "vh" + tag, vb = "vb" + tag;
+    host_dev = vh;
+    board_dev = vb;
     bool good = run("ip netns add " + host_ns) && run("ip netns add " + board_ns) &&
                 run("ip -n " + host_ns + " link add " + vh + " mtu 1500 type veth peer name " + vb + " netns " +
                     board_ns);
@@ -53,6 +55,16 @@ private_net::~private_net()
     if (!host_ns.empty()) run("ip netns del " + host_ns + " 2>/dev/null");
     if (!board_ns.empty()) run("ip netns del " + board_ns + " 2>/dev/null");
     if (original_ns >= 0) ::close(original_ns);
+}
+
+bool private_net::run_on_host_side(const std::string& cmd)
+{
+    return made && run("ip netns exec " + host_ns + " " + cmd);
+}
+
+bool private_net::run_on_board_side(const std::string& cmd)
+{
+    return made && run("ip netns exec " + board_ns + " " + cmd);
 }
 
 bool private_net::run(const std::string& cmd) { return std::system((cmd + " >/dev/null").c_str()) == 0; }

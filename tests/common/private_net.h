@@ -20,11 +20,17 @@ public:
     bool enter_board_side();
     // Brings the calling thread back to the namespace it started in.
     void leave();
+    // Runs a shell command inside one side (for ip neigh, tc and the like).
+    bool run_on_host_side(const std::string& cmd);
+    bool run_on_board_side(const std::string& cmd);
+    // Each side's end of the veth pair.
+    const std::string& host_device() const { return host_dev; }
+    const std::string& board_device() const { return board_dev; }
 
 private:
     bool run(const std::string& cmd);
     bool enter(const std::string& ns);
-    std::string host_ns, board_ns;
+    std::string host_ns, board_ns, host_dev, board_dev;
     int original_ns = -1;
     bool made = false;
     std::string reason;

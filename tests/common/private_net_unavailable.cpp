@@ -14,3 +14,4 @@ bool private_net::enter(const std::string&) { return false; }
 bool private_net::enter_host_side() { return false; }
 bool private_net::enter_board_side() { return false; }
 void private_net::leave() {}
+bool private_net::run_on_host_side(const std::string&) { return false; }

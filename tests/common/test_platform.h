@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace test_platform {
 
@@ -21,6 +22,10 @@ struct child_outcome {
 child_outcome run_in_child(const std::function<int()>& body);
 // From inside body: text for the parent's child_outcome::output.
 void child_report(const std::string& text);
+
+// Runs the program at path with args in a new process and waits for it to
+// end; output is what it wrote to standard output.
+child_outcome run_program(const std::string& path, const std::vector<std::string>& args);
 
 // From inside a child: moves it into a network namespace of its own with
 // nothing in it. False when the platform has none or refuses.

@@ -1,4 +1,5 @@
 #include <sched.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +54,44 @@ void child_report(const std::string& text)
         ssize_t n = ::write(report_fd, text.data(), text.size());
         (void)n;
     }
+}
+
+child_outcome run_program(const std::string& path, const std::vector<std::string>& args)
+{
+    child_outcome out;
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        out.why_not = "pipe failed";
+        return out;
+    }
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_addclose(&fa, fds[0]);
+    std::vector<std::string> words{path};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int r = ::posix_spawn(&pid, path.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(fds[1]);
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.output.append(buf, static_cast<size_t>(n));
+    ::close(fds[0]);
+    if (r != 0) {
+        out.why_not = "spawn failed";
+        return out;
+    }
+    out.ran = true;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+        out.exited = true;
+        out.exit_code = WEXITSTATUS(status);
+    }
+    return out;
 }
 
 bool enter_empty_network_namespace()

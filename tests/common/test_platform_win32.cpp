@@ -110,6 +110,50 @@ void child_report(const std::string& text)
     if (h && !text.empty()) ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
 }
 
+child_outcome run_program(const std::string& path, const std::vector<std::string>& args)
+{
+    child_outcome out;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE rd = nullptr, wr = nullptr;
+    if (!::CreatePipe(&rd, &wr, &inherit, 0)) {
+        out.why_not = "CreatePipe failed";
+        return out;
+    }
+    ::SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
+    std::string cmd = "\"" + path + "\"";
+    for (const auto& a : args) cmd += " \"" + a + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = wr;
+    si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    BOOL started = ::CreateProcessA(path.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    ::CloseHandle(wr);
+    if (!started) {
+        ::CloseHandle(rd);
+        out.why_not = "CreateProcess failed";
+        return out;
+    }
+    out.ran = true;
+    if (::WaitForSingleObject(pi.hProcess, child_limit_ms) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        ::GetExitCodeProcess(pi.hProcess, &code);
+        out.exited = true;
+        out.exit_code = static_cast<int>(code);
+    } else {
+        ::TerminateProcess(pi.hProcess, 1);
+        ::WaitForSingleObject(pi.hProcess, INFINITE);
+    }
+    char buf[256];
+    DWORD n = 0;
+    while (::ReadFile(rd, buf, sizeof buf, &n, nullptr) && n > 0) out.output.append(buf, n);
+    ::CloseHandle(rd);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return out;
+}
+
 bool enter_empty_network_namespace() { return false; }
 
 std::string make_temp_dir(const std::string& prefix)

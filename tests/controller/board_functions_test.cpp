@@ -1,5 +1,6 @@
 // Board functions against a scripted board: frames byte for byte, range
 // refusals, and what reaches the caller.
+#include <cstdio>
 #include <cstring>
 
 #include "support.h"
@@ -94,7 +95,7 @@ TEST_F(board_functions, machine_outputs)
 
 TEST_F(board_functions, first_status_led_failure_stops_the_rest)
 {
-    board->reject_when([](const frame& f) { return f.cmd == 17 && f.arg == 1; });
+    board->reject_when([](const request_frame& f) { return f.cmd == 17 && f.arg == 1; });
     EXPECT_EQ(mcu_bsp_led_rgb(1, 2, 3), -4);
     auto f = board->commands();
     ASSERT_EQ(f.size(), 2u);  // red and the rejected green; blue never sent
@@ -102,3 +103,38 @@ TEST_F(board_functions, first_status_led_failure_stops_the_rest)
 }
 
 }  // namespace
+
+// The size and checksum queries answer in the block that carried the name:
+// an answer shorter than the field fails the query instead of leaving name
+// bytes standing in for the size or the checksum.
+TEST_F(board_test, a_short_answer_to_a_size_or_checksum_query_fails_it)
+{
+    board->set_answer([](const request_frame& f) {
+        return f.cmd == 21 ? std::vector<unsigned char>{0x10, 0x00} : default_answer(f);
+    });
+    _flash_msg m;
+    std::memset(&m, 0, sizeof m);
+    m.target = FLASH_TARGET_SDCARD;
+    std::snprintf(m.file_name, sizeof m.file_name, "part_N.nc");
+    m.op = 7;
+    m.size = 0xABCD;
+    EXPECT_EQ(mcu_bsp_sdcard(&m), PELK_ERR_COMMAND);
+    EXPECT_EQ(m.size, 0xABCDu);
+    m.op = 8;
+    EXPECT_EQ(mcu_bsp_sdcard(&m), PELK_ERR_COMMAND);
+    EXPECT_EQ(m.checksum[0], 0);
+
+    // Whole answers still count.
+    board->set_answer([](const request_frame& f) {
+        if (f.cmd != 21) return default_answer(f);
+        std::vector<unsigned char> a(f.arg == 128 ? 4 : 32, 0);
+        a[0] = 0x34;
+        return a;
+    });
+    m.op = 7;
+    EXPECT_EQ(mcu_bsp_sdcard(&m), 0);
+    EXPECT_EQ(m.size, 0x34u);
+    m.op = 8;
+    EXPECT_EQ(mcu_bsp_sdcard(&m), 0);
+    EXPECT_EQ(m.checksum[0], 0x34);
+}

@@ -16,7 +16,7 @@ protected:
     {
         pending = std::string(size, 'r');
         for (size_t i = 0; i < size; ++i) pending[i] = char('a' + i % 26);
-        board->set_script([this](const frame& f) -> bytes {
+        board->set_answer([this](const request_frame& f) -> bytes {
             if (f.cmd == 48 && f.arg == 4) {
                 size_t n = std::min<size_t>(f.data_len, pending.size());
                 bytes out(pending.begin(), pending.begin() + long(n));
@@ -105,7 +105,7 @@ TEST_F(machine_control, result_read_without_buffer_or_on_failure)
 
     // A failed second chunk keeps the first one and reports -4.
     serve_result_text(3000);
-    board->reject_when([n = 0](const frame& f) mutable { return f.arg == 4 && ++n == 2; });
+    board->reject_when([n = 0](const request_frame& f) mutable { return f.arg == 4 && ++n == 2; });
     std::vector<uint8_t> buf(10240, 0);
     EXPECT_EQ(dev->cnc_get_results(buf.data(), uint16_t(buf.size()), &len), -4);
     EXPECT_EQ(len, 77);
@@ -144,7 +144,7 @@ bytes status_block(uint16_t name_len, const std::string& name)
 TEST_F(machine_control, status_block_maps_to_the_record)
 {
     bytes block = status_block(5, "part_N.nc-and-more");
-    board->set_script([&block](const frame& f) { return f.arg == 5 ? block : default_answer(f); });
+    board->set_answer([&block](const request_frame& f) { return f.arg == 5 ? block : default_answer(f); });
     cnc_status st;
     std::memset(&st, 0, sizeof st);
     ASSERT_EQ(dev->cnc_get_status(&st), 0);
@@ -182,7 +182,7 @@ TEST_F(machine_control, status_name_length_beyond_the_field_is_cut)
 {
     std::string name(128, 'n');
     bytes block = status_block(300, name);
-    board->set_script([&block](const frame& f) { return f.arg == 5 ? block : default_answer(f); });
+    board->set_answer([&block](const request_frame& f) { return f.arg == 5 ? block : default_answer(f); });
     struct {
         cnc_status st;
         unsigned char guard[64];

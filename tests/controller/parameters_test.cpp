@@ -105,7 +105,7 @@ TEST_F(parameters, missing_file_gives_minus_1_and_sends_nothing)
 TEST_F(parameters, failed_table_read_leaves_the_file_alone)
 {
     write_file("keep\n");
-    board->reject_when([](const frame&) { return true; });
+    board->reject_when([](const request_frame&) { return true; });
     EXPECT_EQ(dev->cnc_read_param(), -4);
     EXPECT_EQ(read_file(), "keep\n");
 }
@@ -113,7 +113,7 @@ TEST_F(parameters, failed_table_read_leaves_the_file_alone)
 TEST_F(parameters, buffers_and_flash_blocks)
 {
     bytes ten(10, 1);
-    board->set_script([&ten](const frame& f) { return f.arg == 9 ? ten : default_answer(f); });
+    board->set_answer([&ten](const request_frame& f) { return f.arg == 9 ? ten : default_answer(f); });
     uint8_t buf[64] = {};
     EXPECT_EQ(dev->cnc_read_param_to_buffer(buf, sizeof buf), 2);
     uint8_t values[8] = {1, 2, 3, 4, 5, 6, 7, 8};

@@ -2,6 +2,8 @@
 // of the test's own.
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -250,3 +252,42 @@ TEST_F(sim_board, machine_control_and_outputs_reach_the_board)
 }
 
 }  // namespace
+
+namespace {
+int count_close(void* ctx, int)
+{
+    ++*static_cast<std::atomic<int>*>(ctx);
+    return 0;
+}
+}  // namespace
+
+// Reply deadlines per command: an SD card erase answered after more than the
+// short deadline still succeeds; a status read the board never answers loses
+// the link within seconds, with one close callback.
+TEST_F(sim_board, a_muted_status_read_loses_the_link_within_its_deadline)
+{
+    std::atomic<int> closes{0};
+    ASSERT_EQ(dev->cnc_close_dev(), 0);
+    ASSERT_EQ(dev->cnc_open_dev_index(0, count_close, &closes), 0);
+
+    sim->arm_fault(bsim::fault_kind::late, 21, 0, 3500);
+    _flash_msg erase;
+    std::memset(&erase, 0, sizeof erase);
+    erase.target = FLASH_TARGET_SDCARD;
+    erase.op = 6;
+    std::snprintf(erase.file_name, sizeof erase.file_name, "old.nc");
+    EXPECT_EQ(mcu_bsp_sdcard(&erase), 0);
+    EXPECT_EQ(closes, 0);
+
+    sim->arm_fault(bsim::fault_kind::mute, 48);
+    cnc_status st;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(dev->cnc_get_status(&st), PELK_ERR_COMMAND);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, 8.0);
+    EXPECT_TRUE(traces.contains("recv timeout.\n"));
+    for (int i = 0; i < 400 && closes == 0; ++i) usleep(5000);
+    usleep(50000);
+    EXPECT_EQ(closes, 1);
+    EXPECT_FALSE(dev->cnc_dev_state());
+}

@@ -120,7 +120,7 @@ TEST_F(transfer, fpga_erase_read_and_reset_sequences)
     rd.size = 2500;
     int32_t progress = 0;
     rd.progress = &progress;
-    board->set_script([](const frame& fr) {
+    board->set_answer([](const request_frame& fr) {
         if (fr.type == 2) return bytes(fr.data_len, static_cast<unsigned char>(fr.arg >> 10));
         return default_answer(fr);
     });
@@ -137,7 +137,7 @@ TEST_F(transfer, fpga_erase_read_and_reset_sequences)
 
 TEST_F(transfer, read_ends_at_the_first_short_answer)
 {
-    board->set_script([](const frame& fr) {
+    board->set_answer([](const request_frame& fr) {
         if (fr.type == 2 && fr.cmd == 20) return bytes(fr.arg == 0 ? fr.data_len : 10, 0x5A);
         return default_answer(fr);
     });
@@ -182,7 +182,7 @@ TEST_F(transfer, mcu_application_ops)
 TEST_F(transfer, failed_exchange_stops_the_transfer)
 {
     write_file("img.bin", random_bytes(4096, 1));
-    board->reject_when([](const frame& fr) { return fr.cmd == 32 && fr.arg == 2048; });
+    board->reject_when([](const request_frame& fr) { return fr.cmd == 32 && fr.arg == 2048; });
     _flash_msg m = make_msg(FLASH_TARGET_FPGA, 4, "img.bin");
     EXPECT_EQ(mcu_bsp_fpga_flash(&m), -4);
     // No chunk after the failed one, and line 2 is left at 0.
@@ -201,7 +201,7 @@ TEST_F(transfer, failed_exchange_stops_the_transfer)
 
 TEST_F(transfer, sd_queries_and_simple_ops)
 {
-    board->set_script([](const frame& fr) {
+    board->set_answer([](const request_frame& fr) {
         if (fr.cmd == 21 && fr.arg == 128) {
             bytes a = le32(1000);
             a.resize(256, 0);
@@ -307,7 +307,7 @@ TEST_F(transfer, updates_staged_on_the_card)
     EXPECT_EQ(mcu_bsp_update_dc_from_sd("absent", 6), -4);
     EXPECT_EQ(sequence(), (seq{{21, 1, 4}}));
 
-    board->set_script([](const frame& fr) {
+    board->set_answer([](const request_frame& fr) {
         if (fr.cmd == 9 && fr.arg == 8) return le32(uint32_t(-3));
         return default_answer(fr);
     });

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <chrono>
 
 #include "link_fixture.h"
 #include "private_net.h"
@@ -201,4 +202,77 @@ TEST_F(discovery_test, a_negative_index_opens_the_fixed_address_without_discover
     EXPECT_EQ(closes.calls, 1);
     EXPECT_EQ(closes.last_dev_id, -1);
     EXPECT_FALSE(trace.contains("get 2 mac.\n"));  // no discovery ran
+}
+
+// Polls of one object from two threads and opens by index and by machine
+// identifier from a third, for some seconds: every poll finds both boards,
+// every open reaches one, and nothing is torn (run under ThreadSanitizer).
+TEST_F(discovery_test, polls_and_opens_from_three_threads)
+{
+    ASSERT_TRUE(net.enter_board_side());
+    scripted_peer at_ten(board_a, nullptr);
+    scripted_peer at_twenty(board_b, nullptr);
+    ASSERT_TRUE(at_ten.listening() && at_twenty.listening());
+    answer_with({{board_b, "BOARD-TWENTY"}, {board_a, "BOARD-TEN---"}});
+    char ids[32 * 12];
+    char count = 0;
+    ASSERT_EQ(link.eth_device_poll(ids, &count), 0);  // the opener has a list from the start
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> polls{0}, bad_polls{0}, opens{0}, bad_opens{0};
+    auto poller = [&] {
+        while (!stop) {
+            char ids[32 * 12];
+            char count = 0;
+            int r = link.eth_device_poll(ids, &count);
+            ++polls;
+            // The host side's loopback pass finds nothing, then its Ethernet pass both.
+            if (r != 0 || count != 2 || std::string(ids, 12) != "BOARD-TWENTY") ++bad_polls;
+        }
+    };
+    auto opener = [&] {
+        vesk other;
+        char twin[] = "BOARD-TEN---";
+        for (int i = 0; !stop; ++i) {
+            int r = i % 2 ? other.eth_device_open(i % 4 == 1 ? 0 : 1, nullptr, nullptr)
+                          : other.eth_device_open(twin, nullptr, nullptr);
+            ++opens;
+            if (r != 0 || !other.eth_device_state()) ++bad_opens;
+            other.eth_device_close();
+        }
+    };
+    std::thread a(poller), b(poller), c(opener);
+    vplat::sleep_ms(3000);
+    stop = true;
+    a.join();
+    b.join();
+    c.join();
+    EXPECT_GE(polls, 4);
+    EXPECT_GE(opens, 4);
+    EXPECT_EQ(bad_polls, 0);
+    EXPECT_EQ(bad_opens, 0);
+}
+
+// An address nobody holds behind a neighbour entry: the SYNs go out to a
+// hardware address nobody has and vanish, as with a board switched off
+// behind a switch. The connect gives up within its bound, not after the
+// kernel's two minutes of retries, and fails as a refused one does.
+TEST_F(discovery_test, a_connect_nobody_answers_fails_within_its_bound)
+{
+    const std::string silent = "10.77.0.99";
+    ASSERT_TRUE(net.run_on_host_side("ip neigh replace " + silent + " lladdr 02:00:00:00:00:99 nud permanent dev " +
+                                     net.host_device()));
+    ASSERT_TRUE(net.enter_host_side());
+    ASSERT_TRUE(vesk_test_seed_server(0, silent.c_str(), "SILENTBOARD1"));
+    trace_capture trace;
+    close_record closes;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(link.eth_device_open(0, &close_record::callback, &closes), VESK_ERR_SOCKET);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, 10.0);
+    EXPECT_GE(secs, 1.0);  // it did wait: the SYNs were not refused
+    EXPECT_TRUE(trace.contains("tcp connect() server ip:" + silent + " failed.-1\n"));
+    unsigned char b[4];
+    EXPECT_EQ(link.eth_send_cmd(3, XFER_READ, 0, b, 4, nullptr), VESK_ERR_NOT_CONNECTED);
+    EXPECT_EQ(closes.calls, 0);
 }

@@ -19,16 +19,16 @@ struct bad_reply_case {
 TEST_F(link_test, invalid_replies_give_6_and_keep_the_link)
 {
     const bad_reply_case cases[] = {
-        {"magic", [](const request_frame& r) { return make_reply(r.cmd(), r.arg(), {1, 2, 3, 4}, 0x5AA6); }},
-        {"cmd", [](const request_frame& r) { return make_reply(r.cmd() + 1, r.arg(), {1, 2, 3, 4}); }},
-        {"arg", [](const request_frame& r) { return make_reply(r.cmd(), r.arg() + 1, {1, 2, 3, 4}); }},
-        {"reply_len 0xFFFF", [](const request_frame& r) { return make_reply_len(r.cmd(), r.arg(), 0xFFFF, 0); }},
+        {"magic", [](const request_frame& r) { return make_reply(r.cmd, r.arg, {1, 2, 3, 4}, 0x5AA6); }},
+        {"cmd", [](const request_frame& r) { return make_reply(r.cmd + 1, r.arg, {1, 2, 3, 4}); }},
+        {"arg", [](const request_frame& r) { return make_reply(r.cmd, r.arg + 1, {1, 2, 3, 4}); }},
+        {"reply_len 0xFFFF", [](const request_frame& r) { return make_reply_len(r.cmd, r.arg, 0xFFFF, 0); }},
     };
     ASSERT_EQ(open(), 0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         peer.set_script([&](peer_session& s, const request_frame& r) {
-            s.send(r.cmd() == 0 ? default_reply(r) : c.make(r));
+            s.send(r.cmd == 0 ? default_reply(r) : c.make(r));
         });
         unsigned char buf[4] = {9, 9, 9, 9};
         unsigned short got = 0;
@@ -43,7 +43,7 @@ TEST_F(link_test, invalid_replies_give_6_and_keep_the_link)
 TEST_F(link_test, reply_in_one_byte_pieces_is_assembled)
 {
     peer.set_script([](peer_session& s, const request_frame& r) {
-        s.send_bytewise(make_reply(r.cmd(), r.arg(), {0xDE, 0xAD, 0xBE, 0xEF, 0x01}));
+        s.send_bytewise(make_reply(r.cmd, r.arg, {0xDE, 0xAD, 0xBE, 0xEF, 0x01}));
     });
     ASSERT_EQ(open(), 0);
     unsigned char buf[5] = {};
@@ -59,7 +59,7 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
     ASSERT_EQ(open(), 0);
     // More than a frame holds, with every announced byte sent.
     peer.set_script([](peer_session& s, const request_frame& r) {
-        s.send(r.cmd() == 5 ? make_reply_len(r.cmd(), r.arg(), 30000, 30000) : default_reply(r));
+        s.send(r.cmd == 5 ? make_reply_len(r.cmd, r.arg, 30000, 30000) : default_reply(r));
     });
     std::vector<unsigned char> big(VESK_MAX_PAYLOAD + 64, 0);
     unsigned short got = 0;
@@ -69,7 +69,7 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
 
     // Longer than the caller asked for: the guard bytes behind stay intact.
     peer.set_script([](peer_session& s, const request_frame& r) {
-        s.send(r.cmd() == 2 ? make_reply(r.cmd(), r.arg(), std::vector<unsigned char>(40, 0x5C)) : default_reply(r));
+        s.send(r.cmd == 2 ? make_reply(r.cmd, r.arg, std::vector<unsigned char>(40, 0x5C)) : default_reply(r));
     });
     unsigned char small[16];
     std::memset(small, 0xEE, sizeof small);
@@ -81,7 +81,7 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
 
     // Garbage announcing a length nobody sends: the link is closed, not left waiting.
     peer.set_script([](peer_session& s, const request_frame& r) {
-        s.send(r.cmd() == 7 ? make_reply_len(r.cmd(), r.arg(), 0x9000, 100) : default_reply(r));
+        s.send(r.cmd == 7 ? make_reply_len(r.cmd, r.arg, 0x9000, 100) : default_reply(r));
     });
     EXPECT_EQ(link->eth_send_cmd(7, XFER_READ, 0, big.data(), 16, &got), VESK_ERR_NOT_CONNECTED);
     for (int i = 0; i < 200 && closes.calls == 0; ++i) vplat::sleep_ms(5);  // the callback follows the wake-up
@@ -91,7 +91,7 @@ TEST_F(link_test, oversized_replies_are_refused_and_the_stream_stays_in_step)
 TEST_F(link_test, a_whole_reply_counts_even_when_the_board_hangs_up_after_it)
 {
     peer.set_script([](peer_session& s, const request_frame& r) {
-        s.send(make_reply(r.cmd(), r.arg(), {1, 2, 3, 4}));
+        s.send(make_reply(r.cmd, r.arg, {1, 2, 3, 4}));
         s.hang_up();
     });
     ASSERT_EQ(open(), 0);
@@ -104,8 +104,8 @@ TEST_F(link_test, a_whole_reply_counts_even_when_the_board_hangs_up_after_it)
 TEST_F(link_test, short_and_empty_replies)
 {
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 18) s.send(make_reply(r.cmd(), r.arg(), {0xAA, 0xBB}));
-        else s.send(make_reply(r.cmd(), r.arg(), {}));
+        if (r.cmd == 18) s.send(make_reply(r.cmd, r.arg, {0xAA, 0xBB}));
+        else s.send(make_reply(r.cmd, r.arg, {}));
     });
     ASSERT_EQ(open(), 0);
     unsigned char ex[4] = {1, 2, 3, 4};
@@ -129,8 +129,8 @@ TEST_F(link_test, a_reply_nobody_asked_for_is_not_taken_for_the_next_answer)
     std::atomic<int> serial{0};
     peer.set_script([&](peer_session& s, const request_frame& r) {
         unsigned char n = static_cast<unsigned char>(++serial);
-        s.send(make_reply(r.cmd(), r.arg(), {n, n, n, n}));
-        if (n == 1) s.send(make_reply(r.cmd(), r.arg(), {0xEE, 0xEE, 0xEE, 0xEE}));
+        s.send(make_reply(r.cmd, r.arg, {n, n, n, n}));
+        if (n == 1) s.send(make_reply(r.cmd, r.arg, {0xEE, 0xEE, 0xEE, 0xEE}));
     });
     unsigned char buf[4];
     ASSERT_EQ(link->eth_send_cmd(48, XFER_READ, 5, buf, 4, nullptr), 0);

@@ -100,16 +100,16 @@ TEST_F(link_test, read_write_and_exchange_framing)
     auto f = peer.received();
     ASSERT_EQ(f.size(), 5u);
     EXPECT_EQ(f[0].bytes.size(), 32u);
-    EXPECT_EQ(f[0].data_len(), 24u);
-    EXPECT_EQ(f[0].crc(), 0xFFFFFFFFu);
-    EXPECT_EQ(f[0].arg(), 0x40u);
-    EXPECT_EQ(f[2].crc(), 0u);  // empty buffer
-    EXPECT_EQ(f[2].data_len(), 0u);
-    EXPECT_EQ(f[3].crc(), 0xFFFFFFFFu);  // no buffer
-    EXPECT_EQ(f[3].data_len(), 0u);
-    EXPECT_EQ(f[4].type(), XFER_EXCHANGE);
+    EXPECT_EQ(f[0].data_len, 24u);
+    EXPECT_EQ(f[0].crc, 0xFFFFFFFFu);
+    EXPECT_EQ(f[0].arg, 0x40u);
+    EXPECT_EQ(f[2].crc, 0u);  // empty buffer
+    EXPECT_EQ(f[2].data_len, 0u);
+    EXPECT_EQ(f[3].crc, 0xFFFFFFFFu);  // no buffer
+    EXPECT_EQ(f[3].data_len, 0u);
+    EXPECT_EQ(f[4].type, XFER_EXCHANGE);
     EXPECT_EQ(f[4].payload(), (std::vector<unsigned char>{1, 2, 3, 4}));
-    EXPECT_EQ(f[4].crc(), payload_crc32(reinterpret_cast<const char*>(ex), 4));
+    EXPECT_EQ(f[4].crc, payload_crc32(reinterpret_cast<const char*>(ex), 4));
 }
 
 TEST_F(link_test, calls_longer_than_one_frame)
@@ -120,10 +120,10 @@ TEST_F(link_test, calls_longer_than_one_frame)
     EXPECT_EQ(link->eth_send_cmd(20, XFER_WRITE, 100, data.data(), 25000, nullptr), 0);
     auto f = peer.received();
     ASSERT_EQ(f.size(), 3u);
-    EXPECT_EQ(f[0].arg(), 100u);
-    EXPECT_EQ(f[1].arg(), 100u + 10208);
-    EXPECT_EQ(f[2].arg(), 100u + 20416);
-    EXPECT_EQ(f[2].data_len(), 25000u - 20416);
+    EXPECT_EQ(f[0].arg, 100u);
+    EXPECT_EQ(f[1].arg, 100u + 10208);
+    EXPECT_EQ(f[2].arg, 100u + 20416);
+    EXPECT_EQ(f[2].data_len, 25000u - 20416);
     std::vector<unsigned char> joined;
     for (auto& fr : f) {
         auto p = fr.payload();
@@ -133,8 +133,8 @@ TEST_F(link_test, calls_longer_than_one_frame)
 
     // A read ends at the first short frame.
     peer.set_script([](peer_session& s, const request_frame& r) {
-        std::vector<unsigned char> p(r.arg() == 0 ? r.data_len() : 100, 0x33);
-        s.send(make_reply(r.cmd(), r.arg(), p));
+        std::vector<unsigned char> p(r.arg == 0 ? r.data_len : 100, 0x33);
+        s.send(make_reply(r.cmd, r.arg, p));
     });
     std::vector<unsigned char> in(30000, 0);
     unsigned short got = 0;

@@ -81,7 +81,7 @@ TEST_F(link_test, peer_hang_up_closes_the_link_on_the_receive_thread)
 {
     trace_capture trace;
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 9) s.hang_up();
+        if (r.cmd == 9) s.hang_up();
         else s.send(default_reply(r));
     });
     ASSERT_EQ(open(), 0);
@@ -144,7 +144,7 @@ TEST_F(link_test, callback_may_reopen_from_the_receive_thread)
         return 0;
     };
     peer.set_script([](peer_session& s, const request_frame& r) {
-        if (r.cmd() == 9) s.hang_up();
+        if (r.cmd == 9) s.hang_up();
         else s.send(default_reply(r));
     });
     ASSERT_EQ(link->eth_device_open(0, cb, &ctx), 0);
@@ -185,4 +185,56 @@ TEST_F(link_test, open_close_cycles_with_random_hang_ups)
         ASSERT_TRUE(wait_for([&] { return closes.calls == before + 1; }, 2000)) << "cycle " << i;
     }
     EXPECT_EQ(closes.calls, callbacks_expected);
+}
+
+// A board that keeps the connection but stops answering: the exchange gives
+// up at its deadline and the link is lost as on a hang-up (result 4, one
+// callback on the receive thread); a slow answer within the deadline counts.
+TEST_F(link_test, a_reply_deadline_loses_a_silent_link)
+{
+    trace_capture trace;
+    peer.set_script([](peer_session& s, const request_frame& r) {
+        if (r.cmd == 48 && r.arg == 5) return;  // status: never answered
+        if (r.cmd == 16) vplat::sleep_ms(300);      // slow but in time
+        s.send(default_reply(r));
+    });
+    ASSERT_EQ(open(), 0);
+    unsigned char b[8];
+    EXPECT_EQ(link->eth_send_cmd(16, XFER_READ, 0, b, 8, nullptr, 2000), 0);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(link->eth_send_cmd(48, XFER_READ, 5, b, 8, nullptr, 400), VESK_ERR_NOT_CONNECTED);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, 3.0);
+    EXPECT_TRUE(trace.contains("recv timeout.\n"));
+    ASSERT_TRUE(wait_for([&] { return closes.calls == 1; }));
+    EXPECT_FALSE(closes.on_caller_thread);
+    EXPECT_FALSE(link->eth_device_state());
+    vplat::sleep_ms(50);
+    EXPECT_EQ(closes.calls, 1);
+
+    // The probe has a deadline of its own; the callback runs once again.
+    ASSERT_EQ(open(), 0);
+    peer.set_script([](peer_session&, const request_frame&) {});
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(link->eth_device_state());
+    secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, VESK_PROBE_TIMEOUT_MS / 1000.0 + 3.0);
+    ASSERT_TRUE(wait_for([&] { return closes.calls == 2; }));
+}
+
+// A hang-up between exchanges is still noticed while nobody sends, also
+// right after a run of exchanges (the receive thread slept through them).
+TEST_F(link_test, a_hang_up_after_a_burst_of_exchanges_is_noticed)
+{
+    // Owned by the script: the peer's thread outlives this test body.
+    auto seen = std::make_shared<std::atomic<int>>(0);
+    peer.set_script([seen](peer_session& s, const request_frame& r) {
+        s.send(default_reply(r));
+        if (++*seen == 200) s.hang_up();
+    });
+    ASSERT_EQ(open(), 0);
+    unsigned char b[8];
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(link->eth_send_cmd(16, XFER_READ, 0, b, 8, nullptr), 0);
+    ASSERT_TRUE(wait_for([&] { return closes.calls == 1; }));
+    EXPECT_FALSE(closes.on_caller_thread);
 }

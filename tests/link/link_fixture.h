@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "scripted_peer.h"
+#include "trace_capture.h"
 #include "vesk.h"
 #include "vesk_testing.h"
 
@@ -30,6 +31,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(peer.listening()) << "cannot listen on " << peer.address();
+        peer.set_read_fill(0x11);  // so that a read's bytes are seen to arrive
         vesk_test_clear_servers();
         ASSERT_TRUE(vesk_test_seed_server(0, peer.address().c_str(), "BOARD0000001"));
         closes.caller = std::this_thread::get_id();

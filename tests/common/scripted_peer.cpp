@@ -2,16 +2,19 @@
 
 #include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <cstring>
 
 #include "vesk_platform.h"
 
 namespace {
-uint32_t le32(const std::vector<unsigned char>& b, size_t at)
+
+uint16_t le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+uint32_t le32(const unsigned char* p)
 {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
 bool read_exact(intptr_t s, unsigned char* p, size_t n)
@@ -24,11 +27,10 @@ bool read_exact(intptr_t s, unsigned char* p, size_t n)
     }
     return true;
 }
-}  // namespace
 
-uint32_t request_frame::arg() const { return le32(bytes, 8); }
-uint32_t request_frame::crc() const { return le32(bytes, 12); }
-uint32_t request_frame::data_len() const { return le32(bytes, 28); }
+constexpr uint32_t max_payload = 10208;
+
+}  // namespace
 
 void peer_session::send(const std::vector<unsigned char>& b) { vplat::send_bytes(sock, b.data(), b.size()); }
 
@@ -48,8 +50,8 @@ void peer_session::hang_up()
 
 std::vector<unsigned char> make_reply_len(uint16_t cmd, uint32_t arg, uint16_t reply_len, size_t payload_bytes)
 {
-    std::vector<unsigned char> r(32, 0);
-    r.resize(32 + payload_bytes, 0x22);
+    std::vector<unsigned char> r(32 + payload_bytes, 0x22);
+    std::fill(r.begin(), r.begin() + 32, 0);
     r[0] = 0xA5;
     r[1] = 0x5A;
     r[2] = static_cast<unsigned char>(cmd);
@@ -70,11 +72,16 @@ std::vector<unsigned char> make_reply(uint16_t cmd, uint32_t arg, const std::vec
     return r;
 }
 
+std::vector<unsigned char> default_answer(const request_frame& f, unsigned char fill)
+{
+    if (f.type == 2) return std::vector<unsigned char>(f.data_len, fill);
+    if (f.type == 1) return f.payload();
+    return {};
+}
+
 std::vector<unsigned char> default_reply(const request_frame& req)
 {
-    std::vector<unsigned char> payload;
-    if (req.type() == 2) payload.assign(req.data_len(), 0x11);
-    return make_reply(req.cmd(), req.arg(), payload);
+    return make_reply(req.cmd, req.arg, default_answer(req, 0x11));
 }
 
 std::string unique_loopback_address()
@@ -88,14 +95,15 @@ std::string unique_loopback_address()
 
 scripted_peer::scripted_peer(script s) : scripted_peer(unique_loopback_address(), std::move(s)) {}
 
-scripted_peer::scripted_peer(const std::string& address, script s) : addr(address), on_frame(std::move(s))
+scripted_peer::scripted_peer(const std::string& address, script s, uint16_t port)
+    : addr(address), on_frame(std::move(s))
 {
     vesk_addr a{};
     vplat::parse_ipv4(addr.c_str(), &a);
-    a.port = VESK_TCP_PORT;
+    a.port = port;
     listen_sock = vplat::tcp_socket();
     vplat::set_reuseaddr(listen_sock, true);
-    if (vplat::bind_socket(listen_sock, a) != 0 || vplat::listen_socket(listen_sock, 4) != 0) {
+    if (vplat::bind_socket(listen_sock, a) != 0 || vplat::listen_socket(listen_sock, 8) != 0) {
         vplat::close_socket(listen_sock);
         listen_sock = -1;
         return;
@@ -107,6 +115,8 @@ scripted_peer::~scripted_peer()
 {
     stopping = true;
     if (listen_sock >= 0) vplat::shutdown_socket(listen_sock);
+    intptr_t c = current;
+    if (c >= 0) vplat::shutdown_socket(c);  // ends a blocking read of the session
     if (worker.joinable()) worker.join();
     vplat::close_socket(listen_sock);
 }
@@ -115,6 +125,20 @@ void scripted_peer::set_script(script s)
 {
     std::lock_guard<std::mutex> g(m);
     on_frame = std::move(s);
+    on_answer = nullptr;
+}
+
+void scripted_peer::set_answer(answer a)
+{
+    std::lock_guard<std::mutex> g(m);
+    on_answer = std::move(a);
+    on_frame = nullptr;
+}
+
+void scripted_peer::reject_when(std::function<bool(const request_frame&)> pred)
+{
+    std::lock_guard<std::mutex> g(m);
+    reject = std::move(pred);
 }
 
 std::vector<request_frame> scripted_peer::received()
@@ -123,14 +147,31 @@ std::vector<request_frame> scripted_peer::received()
     return frames;
 }
 
+std::vector<request_frame> scripted_peer::commands()
+{
+    std::vector<request_frame> out;
+    for (auto& f : received())
+        if (f.cmd != 0) out.push_back(f);
+    return out;
+}
+
+void scripted_peer::clear()
+{
+    std::lock_guard<std::mutex> g(m);
+    frames.clear();
+}
+
 void scripted_peer::run()
 {
     while (!stopping) {
         if (vplat::wait_readable(listen_sock, 50) <= 0) continue;
         intptr_t s = vplat::accept_socket(listen_sock, nullptr);
         if (s < 0) continue;
+        vplat::set_nodelay(s, true);
         ++accepted;
-        serve(s);
+        current = s;
+        if (!stopping) serve(s);  // a destructor that came first may have missed this socket
+        current = -1;
         vplat::close_socket(s);
     }
 }
@@ -138,50 +179,47 @@ void scripted_peer::run()
 void scripted_peer::serve(intptr_t s)
 {
     peer_session session{*this, s};
+    request_frame f;
+    f.bytes.reserve(32 + max_payload);
     while (!stopping && !session.hung_up) {
-        int w = vplat::wait_readable(s, 50);
-        if (w == 0) continue;
-        if (w < 0) return;
-        request_frame f;
         f.bytes.resize(32);
         if (!read_exact(s, f.bytes.data(), 32)) return;
-        if (f.type() != 2) {
-            f.bytes.resize(32 + f.data_len());
-            if (!read_exact(s, f.bytes.data() + 32, f.data_len())) return;
+        const unsigned char* h = f.bytes.data();
+        f.cmd = le16(h + 2);
+        f.type = le16(h + 4);
+        f.reply_len = le16(h + 6);
+        f.arg = le32(h + 8);
+        f.crc = le32(h + 12);
+        f.data_len = le32(h + 28);
+        if (f.type != 2 && f.data_len > 0) {
+            if (f.data_len > max_payload) return;  // not a frame of ours: the stream is lost
+            f.bytes.resize(32 + f.data_len);
+            if (!read_exact(s, f.bytes.data() + 32, f.data_len)) return;
         }
-        script sc;
-        {
-            std::lock_guard<std::mutex> g(m);
-            frames.push_back(f);
-            sc = on_frame;
-        }
-        if (sc)
-            sc(session, f);
-        else
-            session.send(default_reply(f));
+        answer_frame(session, f);
     }
 }
 
-trace_capture::trace_capture() { vplat::set_debug_sink(&trace_capture::sink, this); }
-trace_capture::~trace_capture() { vplat::set_debug_sink(nullptr, nullptr); }
-
-void trace_capture::sink(void* ctx, const char* text)
+void scripted_peer::answer_frame(peer_session& session, const request_frame& f)
 {
-    auto* self = static_cast<trace_capture*>(ctx);
-    std::lock_guard<std::mutex> g(self->m);
-    self->texts.emplace_back(text);
-}
-
-std::vector<std::string> trace_capture::lines()
-{
-    std::lock_guard<std::mutex> g(m);
-    return texts;
-}
-
-bool trace_capture::contains(const std::string& text)
-{
-    std::lock_guard<std::mutex> g(m);
-    for (auto& t : texts)
-        if (t == text) return true;
-    return false;
+    script sc;
+    answer an;
+    bool bad = false;
+    {
+        std::lock_guard<std::mutex> g(m);
+        if (recording) frames.push_back(f);
+        // Copied only when set, so a peer that just answers costs no allocation per frame.
+        if (on_frame) sc = on_frame;
+        if (on_answer) an = on_answer;
+        bad = reject && reject(f);
+    }
+    if (sc) {
+        sc(session, f);
+        return;
+    }
+    std::vector<unsigned char> payload = an ? an(f) : default_answer(f, read_fill);
+    std::vector<unsigned char> reply = make_reply(f.cmd, bad ? f.arg ^ 0x80 : f.arg, payload);
+    reply[4] = f.bytes[4];
+    reply[5] = f.bytes[5];
+    session.send(reply);
 }
