@@ -175,6 +175,12 @@ public:
     void arm_fault(fault_kind kind, int cmd = -1, int skip = 0, int delay_ms = 0);
     // Closes the current connection as a restart would, without answering.
     void drop_connection();
+    // Status fields a test wants to see that the machine does not reach on
+    // its own: from now on the status block (command 48/5) carries bytes at
+    // offset, over whatever the machine reports there. Bytes past the 272 of
+    // the block are ignored. The machine itself is not changed.
+    void override_status(uint32_t offset, std::vector<uint8_t> bytes);
+    void clear_status_overrides();
 
     struct impl;
 

@@ -253,4 +253,12 @@ void board::arm_fault(fault_kind kind, int cmd, int skip, int delay_ms)
 
 void board::drop_connection() { p->drop = true; }
 
+void board::override_status(uint32_t offset, std::vector<uint8_t> bytes)
+{
+    LOCKED;
+    p->status_overrides.emplace_back(offset, std::move(bytes));
+}
+
+void board::clear_status_overrides() { LOCKED; p->status_overrides.clear(); }
+
 }  // namespace bsim

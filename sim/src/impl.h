@@ -150,6 +150,7 @@ struct board::impl {
     counters cnt;
     faults flt;
     std::vector<one_shot> shots;
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> status_overrides;  // offset, bytes
     unsigned dirty = 0;
     time_point last_save{};
 

@@ -17,6 +17,10 @@ namespace bsim {
 namespace {
 
 constexpr double QUIET_SECONDS = 1.0;  // no new data this long: the file is complete
+// A job whose file has no bytes yet waits this long for the first ones: the
+// host sends them after the start block and its own checks, which a loaded
+// host (or one under a sanitizer) can stretch past a second.
+constexpr double FIRST_DATA_SECONDS = 10.0;
 constexpr uint32_t LOOKAHEAD = 8;      // lines the parser runs ahead of execution
 
 void refuse(board::impl& b, const std::string& why)
@@ -26,6 +30,12 @@ void refuse(board::impl& b, const std::string& why)
 }
 
 bool all_nul(const std::string& s) { return s.find_first_not_of('\0') == std::string::npos; }
+
+bool gone_quiet(const job_state& j, time_point now)
+{
+    double limit = j.download_bytes == 0 ? FIRST_DATA_SECONDS : QUIET_SECONDS;
+    return std::chrono::duration<double>(now - j.last_data).count() > limit;
+}
 
 // The next complete line at the job's file position. A last line without a
 // line feed counts once the download has gone quiet.
@@ -41,7 +51,7 @@ bool next_line(board::impl& b, time_point now, std::string& line, uint64_t& adva
         advance = nl + 1;
         return true;
     }
-    bool quiet = std::chrono::duration<double>(now - j.last_data).count() > QUIET_SECONDS;
+    bool quiet = gone_quiet(j, now);
     if (!text.empty() && !all_nul(text) && quiet && text.size() < 4096) {
         line = text;
         advance = text.size();
@@ -79,8 +89,7 @@ void job_step(board::impl& b, time_point now, double seconds)
         std::string line;
         uint64_t advance = 0;
         if (!next_line(b, now, line, advance)) {
-            bool quiet = std::chrono::duration<double>(now - j.last_data).count() > QUIET_SECONDS;
-            if (quiet) job_finish(b);
+            if (gone_quiet(j, now)) job_finish(b);
             break;
         }
         if (j.lines_seen == 0 && j.file_pos == 0 && line.rfind("(NFL", 0) == 0) {

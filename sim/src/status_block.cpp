@@ -44,6 +44,8 @@ std::vector<uint8_t> build_status(const board::impl& b)
     o[269] = s.air;
     o[270] = s.per.dust;
     o[271] = s.drawer;
+    for (const auto& [off, bytes] : b.status_overrides)
+        for (size_t i = 0; i < bytes.size() && off + i < o.size(); ++i) o[off + i] = bytes[i];
     return o;
 }
 

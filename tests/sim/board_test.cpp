@@ -360,6 +360,35 @@ TEST_F(board_test, interpreter_alarms_colour_slots_and_tools)
     EXPECT_FLOAT_EQ(sim->machine().machine_pos[0], 9.0f);
 }
 
+TEST_F(board_test, nc_job_waits_for_its_first_data_past_the_quiet_time)
+{
+    std::vector<uint8_t> start(8, 0);
+    auto name = bytes("late_N.nc");
+    start.insert(start.end(), name.begin(), name.end());
+    start.push_back(0);
+    ASSERT_EQ(send(48, XFER_EXCHANGE, 1, start), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a slow host
+    EXPECT_TRUE(sim->machine().job_active);
+    auto file = bytes("(NFL2)\r\nG1 X1\r\nG1 X2\r\n");
+    ASSERT_EQ(send(49, XFER_WRITE, 0, file), 0);
+    ASSERT_TRUE(wait_for([&] { return !sim->machine().job_active; }));
+    EXPECT_EQ(sim->machine().run_line, 2u);
+}
+
+TEST_F(board_test, status_overrides_cover_the_machine_until_cleared)
+{
+    sim->override_status(44, {0x03, 0, 0, 0});  // run state
+    sim->override_status(270, {7, 8, 9});        // runs past the block's end
+    auto st = status();
+    ASSERT_EQ(st.size(), 272u);
+    EXPECT_EQ(u32(st, 44), 0x3u);
+    EXPECT_EQ(st[270], 7);
+    EXPECT_EQ(st[271], 8);
+    EXPECT_EQ(sim->machine().run_state, 0u) << "the machine itself is idle";
+    sim->clear_status_overrides();
+    EXPECT_EQ(u32(status(), 44), 0u);
+}
+
 TEST_F(board_test, result_text_continues_across_exactly_full_reads)
 {
     // A colour slot line long enough that the JSON passes 1400 bytes.

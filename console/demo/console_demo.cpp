@@ -1,0 +1,77 @@
+// The console as the demonstration shows it: the same window as pelk_test,
+// with the connect button pressed for the operator once the controller list
+// is filled. Run it where the simulated board can be reached
+// (scripts/run-demo makes such a network).
+//
+//   console_demo                   show the connected console until it is closed
+//   console_demo --snapshot FILE   render the connected window into a PNG and quit
+//   console_demo --quit-after MS   close the window MS milliseconds after connecting
+//
+// Prints how long the start-up took to fill the controller list, then
+// "connected" or "not connected" after pressing the button; the exit code is
+// the event loop's (1 when the snapshot cannot be written).
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+
+#include "pelk_test.h"
+#include "ui_pelk_test.h"
+
+namespace {
+
+constexpr int settle_ms = 1500;  // a few state polls before the picture
+
+int usage()
+{
+    std::fprintf(stderr, "usage: console_demo [--snapshot FILE | --quit-after MS]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QString snapshot;
+    int quit_after = -1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--snapshot") == 0 && i + 1 < argc)
+            snapshot = QString::fromLocal8Bit(argv[++i]);
+        else if (std::strcmp(argv[i], "--quit-after") == 0 && i + 1 < argc)
+            quit_after = std::atoi(argv[++i]);
+        else
+            return usage();
+    }
+
+    QElapsedTimer startup;
+    startup.start();
+    QApplication app(argc, argv);
+    pelk_test window;
+    std::printf("controller list of %d filled in %lld ms\n", window.form()->cbox_eth_dev->count(),
+                static_cast<long long>(startup.elapsed()));
+    window.show();
+    int rc = 0;
+    QTimer::singleShot(0, &window, [&] {
+        window.form()->btn_eth_connect->click();
+        std::printf("%s\n", device_open ? "connected" : "not connected");
+        std::fflush(stdout);
+        if (!snapshot.isEmpty()) {
+            QTimer::singleShot(settle_ms, &window, [&] {
+                if (!window.grab().save(snapshot, "PNG")) {
+                    std::fprintf(stderr, "console_demo: cannot write %s\n", qPrintable(snapshot));
+                    rc = 1;
+                }
+                window.close();
+            });
+        } else if (quit_after >= 0) {
+            QTimer::singleShot(quit_after, &window, [&] { window.close(); });
+        }
+    });
+    int loop = app.exec();
+    return rc != 0 ? rc : loop;
+}

@@ -1,0 +1,12 @@
+// The service console: one window on the event loop.
+#include <QApplication>
+
+#include "pelk_test.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    pelk_test window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,43 @@
+// The connection group: lists the controllers found, opens a connection by
+// list entry or to the link's fixed address, identifies the board, closes
+// the connection and reacts when the link is lost.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <thread>
+
+struct console_context;
+
+class connection_panel {
+public:
+    explicit connection_panel(console_context& ctx);
+    // Later close callbacks for this panel do nothing.
+    ~connection_panel();
+    connection_panel(const connection_panel&) = delete;
+    connection_panel& operator=(const connection_panel&) = delete;
+
+    void set_eth_connect_type(int state);
+    void start_eth_connect();
+    void start_eth_poll();
+
+    // The link's close callback. ctx identifies the panel that opened the
+    // link. On the GUI thread (a close the user asked for) it acts at once;
+    // on the link's receive thread (the link was lost) it hands the work to
+    // the GUI thread with a queued call, so no widget, log line or discovery
+    // is touched off the GUI thread. Returns 0.
+    static int on_device_disconnect(void* ctx, int dev_id);
+
+    // Names used in the identity line; unknown indexes read "unknown(N)".
+    static QString product_name(uint32_t id);
+    static QString variant_name(uint32_t index);
+
+private:
+    void open_device();
+    void close_device();
+    void device_disconnected(int dev_id);
+
+    console_context& ctx;
+    std::thread::id gui_thread;  // the thread that made the panel
+    intptr_t token;              // handed to the link as the callback's context  // handed to the link as the callback's context
+};

@@ -1,0 +1,190 @@
+#include "console_fixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTextEdit>
+#include <cstdlib>
+#include <unistd.h>
+#include <cstring>
+
+#include "pelk_cnc.h"
+#include "private_net.h"
+#include "ui_pelk_test.h"
+#include "user_net.h"
+
+namespace {
+
+// The two sides of the private network, whichever way it was made.
+struct network_sides {
+    bool ok = false;
+    std::function<bool()> enter_host, enter_board;
+};
+network_sides the_net;
+QString net_problem;
+
+const char host_addr[] = "10.233.0.1";
+const char board_addr[] = "10.233.0.2";
+const char static_addr[] = "192.168.8.123";
+
+}  // namespace
+
+bool console_fixture::network_ready() { return the_net.ok; }
+QString console_fixture::network_problem() { return net_problem; }
+
+bsim::config console_fixture::board_config()
+{
+    bsim::config c;
+    c.set_machine_id = true;
+    std::memcpy(c.id.machine_id.data(), "SIM-BOARD-01", 12);
+    c.group_if = board_addr;
+    return c;
+}
+
+bool console_fixture::start_board(bsim::config cfg, QString* why)
+{
+    stop_board();
+    if (!network_ready()) {
+        if (why) *why = "no private network";
+        return false;
+    }
+    // The board's sockets and threads are made on the board side; the test
+    // thread then goes back to the host side, where the console lives.
+    if (!the_net.enter_board()) {
+        if (why) *why = "cannot enter the board side";
+        return false;
+    }
+    sim = std::make_unique<bsim::board>(std::move(cfg));
+    std::string reason;
+    bool ok = sim->start(&reason);
+    the_net.enter_host();
+    if (!ok) {
+        sim.reset();
+        if (why) *why = QString::fromStdString(reason);
+    }
+    return ok;
+}
+
+void console_fixture::stop_board() { sim.reset(); }
+
+pelk_test* console_fixture::open_window()
+{
+    win = std::make_unique<pelk_test>();
+    win->show();
+    return win.get();
+}
+
+Ui::pelk_testClass* console_fixture::ui() { return win->form(); }
+console_context& console_fixture::ctx() { return win->context(); }
+
+void console_fixture::destroy_window() { win.reset(); }
+
+void console_fixture::close_window()
+{
+    if (win) {
+        win->close();
+        win.reset();
+    }
+    // A window leaves its link open on close; the next test starts closed.
+    if (pelk_cnc* dev = cnc_dev_register()) {
+        dev->cnc_close_dev();
+        ::operator delete(static_cast<void*>(dev));  // the library never frees its objects
+    }
+    device_open = false;
+}
+
+QString console_fixture::log_text() { return ui()->debug_edit->toPlainText(); }
+
+QStringList console_fixture::log_entries()
+{
+    QStringList out;
+    for (const QString& line : log_text().split('\n')) {
+        if (line.isEmpty()) continue;
+        // "[hh:mm:ss]" opens every entry.
+        out << (line.startsWith('[') && line.size() >= 10 && line[9] == ']' ? line.mid(10) : line);
+    }
+    return out;
+}
+
+void console_fixture::clear_log() { ui()->debug_edit->clear(); }
+
+bool console_fixture::wait_until(const std::function<bool()>& pred, int timeout_ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > timeout_ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+bool console_fixture::wait_for_log(const QString& text, int timeout_ms)
+{
+    return wait_until([&] { return log_text().contains(text); }, timeout_ms);
+}
+
+void console_fixture::click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+bool console_fixture::connect_board(bool static_mode)
+{
+    if (static_mode != ui()->cbox_eth_static->isChecked()) click(ui()->cbox_eth_static);
+    click(ui()->btn_eth_connect);
+    return device_open.load();
+}
+
+void console_fixture::fixture_init()
+{
+    boxes.clear();
+    box_answer = 0x400;
+    set_box_responder([this](box_kind kind, const QString& text, const QString& informative) {
+        boxes.append({kind, text, informative});
+        return box_answer;
+    });
+}
+
+void console_fixture::fixture_cleanup()
+{
+    close_window();
+    stop_board();
+    set_box_responder({});
+}
+
+int console_test_main(int argc, char** argv, const std::function<QObject*()>& make_test)
+{
+    // Before the application object and its threads: the private network.
+    // Root makes named namespaces; an ordinary user a user namespace.
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::vector<std::string> host{host_addr}, board{board_addr, static_addr};
+    std::unique_ptr<private_net> root_net;
+    std::unique_ptr<user_net> own_net;
+    if (::geteuid() == 0) {
+        root_net = std::make_unique<private_net>(host, board);
+        if (root_net->ok()) {
+            the_net.enter_host = [&] { return root_net->enter_host_side(); };
+            the_net.enter_board = [&] { return root_net->enter_board_side(); };
+        } else {
+            net_problem = QString::fromStdString(root_net->why_not());
+        }
+    } else {
+        own_net = std::make_unique<user_net>(host, board);
+        if (own_net->ok()) {
+            the_net.enter_host = [&] { return own_net->enter_host_side(); };
+            the_net.enter_board = [&] { return own_net->enter_board_side(); };
+        } else {
+            net_problem = QString::fromStdString(own_net->why_not());
+        }
+    }
+    if (the_net.enter_host) {
+        the_net.ok = the_net.enter_host();
+        if (!the_net.ok) net_problem = "cannot enter the host side";
+    }
+
+    QApplication app(argc, argv);
+    std::unique_ptr<QObject> test(make_test());
+    int rc = QTest::qExec(test.get(), argc, argv);
+    test.reset();
+    the_net = {};
+    return rc;
+}

@@ -1,0 +1,102 @@
+// Shared ground for the console's Qt tests: a private network with the
+// simulated board, the real window on the offscreen platform, and helpers
+// to click, read the log and wait for log lines.
+//
+// Each test file defines a QObject test class deriving from console_fixture
+// and ends with CONSOLE_TEST_MAIN(class). Before the application object and
+// any thread exist, main makes two private network namespaces joined by a
+// veth pair (needs root, or an unprivileged user namespace where the kernel
+// allows them): the board side holds 10.233.0.2 and the fixed static address
+// 192.168.8.123, the host side 10.233.0.1; the test's main thread stays on
+// the host side, the in-process board runs on the board side and answers
+// discovery. Where namespaces cannot be made every test skips.
+//
+// Modal boxes never block: the fixture installs a box responder that
+// records each box and answers with box_answer (QMessageBox::Ok unless a
+// test changes it).
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "board_sim.h"
+#include "message_boxes.h"
+#include "pelk_test.h"
+
+class QAbstractButton;
+
+class console_fixture : public QObject {
+    Q_OBJECT
+public:
+    // True when the private network is up (else tests skip).
+    static bool network_ready();
+    static QString network_problem();
+    // A board configuration on the board side: discovery answered, machine
+    // id "SIM-BOARD-01", identity defaults unless the test sets them.
+    static bsim::config board_config();
+
+protected:
+    // (Re)starts the in-process board with cfg; false with a reason on failure.
+    bool start_board(bsim::config cfg, QString* why = nullptr);
+    void stop_board();
+    bsim::board* board() { return sim.get(); }
+
+    // A fresh window, constructed as main does (start-up poll included) and shown.
+    pelk_test* open_window();
+    pelk_test* window() { return win.get(); }
+    Ui::pelk_testClass* ui();
+    console_context& ctx();
+    // Destroys the window and closes any link it left open.
+    void close_window();
+    // Destroys the window only; a link it opened stays open.
+    void destroy_window();
+
+    // The message log as shown, and its entries without time stamps (blank
+    // separator lines dropped).
+    QString log_text();
+    QStringList log_entries();
+    void clear_log();
+    // Waits, running the event loop, until an entry contains text (or
+    // timeout_ms passes); true when it appeared.
+    bool wait_for_log(const QString& text, int timeout_ms = 10000);
+    // Waits until pred() holds, running the event loop.
+    static bool wait_until(const std::function<bool()>& pred, int timeout_ms = 10000);
+    void click(QAbstractButton* button);
+    // Connects through the list entry (or static mode) and waits for the identity lines.
+    bool connect_board(bool static_mode = false);
+
+    // Modal boxes shown so far and how they are answered.
+    struct shown_box {
+        box_kind kind;
+        QString text, informative;
+    };
+    QList<shown_box> boxes;
+    int box_answer = 0x400;  // QMessageBox::Ok
+
+    // Call from each test class's init() and cleanup().
+    void fixture_init();
+    void fixture_cleanup();
+
+private:
+    std::unique_ptr<bsim::board> sim;
+    std::unique_ptr<pelk_test> win;
+};
+
+// Sets up the offscreen platform and the private network, then runs the tests.
+int console_test_main(int argc, char** argv, const std::function<QObject*()>& make_test);
+
+#define CONSOLE_TEST_MAIN(TestClass)                                                       \
+    int main(int argc, char** argv)                                                        \
+    {                                                                                      \
+        return console_test_main(argc, argv, [] { return static_cast<QObject*>(new TestClass); }); \
+    }
+
+// Skips the current test when the private network is not available.
+#define REQUIRE_PRIVATE_NET()                                                               \
+    do {                                                                                   \
+        if (!console_fixture::network_ready())                                             \
+            QSKIP(qPrintable("no private network: " + console_fixture::network_problem())); \
+    } while (0)
