@@ -7,10 +7,11 @@
 #include "trace.h"
 #include "transfer.h"
 #include "vesk.h"
+#include "vesk_platform.h"
 
 int get_nc_file_check(const char* path, uint32_t* out)
 {
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    std::FILE* f = path ? vplat::open_file(path, "rb") : nullptr;
     if (!f) {
         pelk_trace("open %s fail\n", path ? path : "(null)");
         return PELK_ERR_FILE;

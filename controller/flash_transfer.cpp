@@ -14,6 +14,7 @@
 #include "trace.h"
 #include "transfer.h"
 #include "wire.h"
+#include "vesk_platform.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ int mcu_update_flash(_flash_msg* msg)
         wire::put32(msg->checksum, crc);
     }
 
-    std::FILE* f = std::fopen(msg->file_name, writing ? "rb" : "wb+");
+    std::FILE* f = vplat::open_file(msg->file_name, writing ? "rb" : "wb+");
     if (!f) {
         pelk_trace("mcu_update_flash():open fail\n");
         return PELK_ERR_FILE;
@@ -83,8 +84,8 @@ int mcu_update_flash(_flash_msg* msg)
     unsigned char type;
     if (writing) {
         long long end = -1;
-        if (std::fseek(f, 0, SEEK_END) == 0) end = std::ftell(f);
-        if (end < 0 || std::fseek(f, 0, SEEK_SET) != 0 || static_cast<unsigned long long>(end) > MAX_STREAM) {
+        if (vplat::seek_file(f, 0, SEEK_END) == 0) end = vplat::tell_file(f);
+        if (end < 0 || vplat::seek_file(f, 0, SEEK_SET) != 0 || static_cast<unsigned long long>(end) > MAX_STREAM) {
             pelk_trace("mcu_update_flash():file size unusable\n");
             std::fclose(f);
             return PELK_ERR_FILE;

@@ -8,6 +8,7 @@
 #include "nc_steps.h"
 #include "pelk_types.h"
 #include "trace.h"
+#include "vesk_platform.h"
 
 namespace {
 
@@ -71,12 +72,12 @@ int cnc_add_file_line_number(const char* source_path, char* name, bool* created)
     }
     if (r <= 0) return r;
 
-    std::FILE* in = std::fopen(source_path, "rb");
+    std::FILE* in = vplat::open_file(source_path, "rb");
     if (!in) {
         pelk_trace("open file %s failed....\n", source_path);
         return 0;
     }
-    std::FILE* out = std::fopen(name, "wb");
+    std::FILE* out = vplat::open_file(name, "wb");
     if (!out) {
         pelk_trace("open file %s failed....\n", name);
         std::fclose(in);

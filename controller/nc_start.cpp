@@ -45,15 +45,21 @@ int send_start_block(uint32_t start_line, const char* name)
 
 uint32_t get_nc_file_size(const char* name)
 {
-    std::FILE* f = std::fopen(name, "rb");
+    std::FILE* f = vplat::open_file(name, "rb");
     if (!f) {
         pelk_trace("open %s fail\n", name);
         return 0;
     }
-    long end = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) end = std::ftell(f);
+    long long end = -1;
+    if (vplat::seek_file(f, 0, SEEK_END) == 0) end = vplat::tell_file(f);
     std::fclose(f);
     if (end <= 0) return 0;
+    // The announced size is 32-bit: a longer file cannot be described and
+    // must not pass for a short one.
+    if (static_cast<unsigned long long>(end) > 0xFFFFFFFCull) {
+        pelk_trace("%s is too long\n", name);
+        return 0;
+    }
     return static_cast<uint32_t>((static_cast<unsigned long long>(end) + 3) & ~3ull);
 }
 
@@ -158,6 +164,6 @@ int pelk::cnc_start_nc_file(uint32_t start_line, char* path, uint8_t check)
             return r;
         }
     }
-    if (created) std::remove(name);
+    if (created) vplat::remove_file(name);
     return PELK_OK;
 }

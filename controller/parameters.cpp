@@ -8,6 +8,7 @@
 #include "param_file.h"
 #include "trace.h"
 #include "wire.h"
+#include "vesk_platform.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ int pelk::cnc_load_param(uint32_t block)
 int pelk::cnc_write_param()
 {
     pelk_trace("cnc write param.\n");
-    std::FILE* f = std::fopen(PARAM_FILE, "rb");
+    std::FILE* f = vplat::open_file(PARAM_FILE, "rb");
     if (f == nullptr) return PELK_ERR_FILE;
 
     unsigned char table[PARAM_TABLE_BYTES];
@@ -59,7 +60,7 @@ int pelk::cnc_read_param()
         return PELK_ERR_COMMAND;
 
     // The file is touched only after the table arrived.
-    std::FILE* f = std::fopen(PARAM_FILE, "wb");
+    std::FILE* f = vplat::open_file(PARAM_FILE, "wb");
     if (f == nullptr) return PELK_ERR_FILE;
     bool written = true;
     for (int i = 0; i < got / 4; ++i)

@@ -24,14 +24,18 @@ vesk::~vesk()
     eth_device_close();
     // No receive thread may outlive the object (or the library holding it):
     // each is joined. One running this destructor itself (a callback ending
-    // the process) is left to finish on its own.
+    // the process) is left to finish on its own, and so are all of them
+    // while the process ends: the system may have stopped them already
+    // (Windows does, before it unloads the libraries), and waiting for a
+    // thread stopped half-way could last for ever.
+    const bool ending = vplat::process_ending();
     std::vector<vesk_thread_list::entry> all;
     {
         std::lock_guard<std::mutex> g(threads->m);
         all.swap(threads->threads);
     }
     for (auto& e : all) {
-        if (e.thread.get_id() == std::this_thread::get_id())
+        if (ending || e.thread.get_id() == std::this_thread::get_id())
             e.thread.detach();
         else
             e.thread.join();

@@ -20,6 +20,7 @@
 #include <fstream>
 #include <thread>
 
+#include "debug_channel.h"
 #include "vesk_platform.h"
 
 namespace vplat {
@@ -308,30 +309,6 @@ bool error_is_timeout(int err) { return err == EAGAIN || err == EWOULDBLOCK || e
 
 int error_stalled() { return EPROTO; }
 
-bool parse_ipv4(const char* text, vesk_addr* out)
-{
-    vesk_addr a{};
-    if (text == nullptr || text[0] == '\0') {
-        *out = a;  // wildcard
-        return true;
-    }
-    in_addr in{};
-    if (::inet_pton(AF_INET, text, &in) != 1) return false;
-    std::memcpy(a.ip, &in.s_addr, 4);
-    a.port = out->port;
-    *out = a;
-    return true;
-}
-
-std::string format_ipv4(const vesk_addr& addr)
-{
-    char buf[INET_ADDRSTRLEN] = {};
-    in_addr in{};
-    std::memcpy(&in.s_addr, addr.ip, 4);
-    ::inet_ntop(AF_INET, &in, buf, sizeof buf);
-    return buf;
-}
-
 namespace {
 
 int read_sys_int(const std::string& path, int fallback)
@@ -395,33 +372,17 @@ bool list_adapters(std::vector<adapter>& out)
 
 void sleep_ms(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void semaphore1::release()
-{
-    {
-        std::lock_guard<std::mutex> g(m);
-        count = true;
-    }
-    cv.notify_one();
-}
+bool process_ending() { return false; }
 
-void semaphore1::acquire()
-{
-    std::unique_lock<std::mutex> g(m);
-    cv.wait(g, [this] { return count; });
-    count = false;
-}
+static_assert(sizeof(off_t) >= 8, "file positions are 64-bit");
 
-bool semaphore1::try_acquire()
-{
-    std::lock_guard<std::mutex> g(m);
-    bool had = count;
-    count = false;
-    return had;
-}
+std::FILE* open_file(const char* path, const char* mode) { return std::fopen(path, mode); }
 
-}  // namespace vplat
+int seek_file(std::FILE* f, long long offset, int whence) { return ::fseeko(f, static_cast<off_t>(offset), whence); }
 
-namespace vplat {
+long long tell_file(std::FILE* f) { return static_cast<long long>(::ftello(f)); }
+
+int remove_file(const char* path) { return std::remove(path); }
 
 void debug_default_write(const char* text)
 {

@@ -9,11 +9,7 @@
 #include <thread>
 #include <vector>
 
-#if defined(_WIN32)
-#define VESK_API __declspec(dllexport)
-#else
-#define VESK_API __attribute__((visibility("default")))
-#endif
+#include "vesk_export.h"
 
 // Transfer types carried in cmd_head::type.
 enum xfer_type : unsigned char {

@@ -3,10 +3,9 @@
 // through here; one implementation file per operating system sits behind it.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,9 +13,15 @@
 
 namespace vplat {
 
+// Wide enough for a Windows SOCKET (a pointer-sized handle) without
+// truncation; invalid_socket is the same bits as INVALID_SOCKET there.
 using socket_t = intptr_t;
 constexpr socket_t invalid_socket = -1;
 
+// The socket layer is started by the first call that needs it and stays up
+// until the process ends, so that no object's lifetime (a link object
+// destroyed while a test peer or another link still has sockets, or one
+// built while the library is being loaded) can tear it down under others.
 VESK_API void net_startup();
 VESK_API void net_cleanup();
 
@@ -110,25 +115,43 @@ VESK_API bool list_adapters(std::vector<adapter>& out);
 
 VESK_API void sleep_ms(unsigned ms);
 
-// A semaphore whose count never exceeds 1: a release at 1 changes nothing.
+// An unnamed semaphore whose count starts at 0 and never exceeds 1: a
+// release at 1 changes nothing.
 class VESK_API semaphore1 {
 public:
+    semaphore1();
+    ~semaphore1();
+    semaphore1(const semaphore1&) = delete;
+    semaphore1& operator=(const semaphore1&) = delete;
     void release();
     void acquire();
     bool try_acquire();
 
 private:
-    std::mutex m;
-    std::condition_variable cv;
-    bool count = false;
+    struct state;
+    state* st;
 };
 
-// Debug-output channel. Each call writes one trace text; by default to
-// standard error. A sink installed here receives the texts instead.
+// True once the process has begun to end and other threads may already be
+// gone (Windows stops them before libraries are unloaded): nothing may wait
+// for another thread then.
+VESK_API bool process_ending();
+
+// Files. Paths are UTF-8 text (text that is not valid UTF-8 is taken in the
+// system's narrow code page where the platform has one); positions and
+// sizes are 64-bit everywhere.
+VESK_API std::FILE* open_file(const char* path, const char* mode);
+VESK_API int seek_file(std::FILE* f, long long offset, int whence);
+VESK_API long long tell_file(std::FILE* f);
+VESK_API int remove_file(const char* path);
+
+// Debug-output channel. Each call writes one trace text; by default to the
+// platform's debug output (standard error on Linux, the debugger channel on
+// Windows). A sink installed here receives the texts instead.
 using debug_sink = void (*)(void* ctx, const char* text);
 VESK_API void debug_output(const char* text);
 VESK_API void set_debug_sink(debug_sink sink, void* ctx);
 // printf-style into a 1024-byte buffer; a longer text is cut.
-VESK_API void debug_printf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+VESK_API void debug_printf(const char* fmt, ...) VESK_PRINTF_FORMAT(1, 2);
 
 }  // namespace vplat

@@ -1,13 +1,13 @@
 // The public face of the simulated board: start and stop, the tick that
 // moves the machine and the update progress, the trace, and the accessors.
-#include <sys/socket.h>
-
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <random>
 
 #include "server.h"
 #include "sockets.h"
@@ -72,6 +72,28 @@ board::~board()
     }
 }
 
+namespace {
+
+// A new directory of its own under the system's temporary folder: creating
+// it succeeds only when the name was free, so two boards never share one.
+std::string make_temp_dir()
+{
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) return "";
+    std::random_device rd;
+    std::mt19937_64 gen(rd() ^ static_cast<uint64_t>(clock_type::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "board_sim.%012llx",
+                      static_cast<unsigned long long>(gen() & 0xFFFFFFFFFFFFull));
+        if (fs::create_directory(base / name, ec)) return (base / name).string();
+    }
+    return "";
+}
+
+}  // namespace
+
 bool board::start(std::string* why)
 {
     if (p->run) return true;
@@ -80,12 +102,11 @@ bool board::start(std::string* why)
         if (!b.cfg.state_dir.empty()) {
             b.dir = b.cfg.state_dir;
         } else {
-            std::string templ = (fs::temp_directory_path() / "board_sim.XXXXXX").string();
-            if (!::mkdtemp(templ.data())) {
+            b.dir = make_temp_dir();
+            if (b.dir.empty()) {
                 if (why) *why = "cannot make a temporary state directory";
                 return false;
             }
-            b.dir = templ;
             b.temp_dir = true;
         }
     }
@@ -99,10 +120,10 @@ bool board::start(std::string* why)
         load_state(b);
     }
     std::string reason;
-    b.listen_fd = bound_socket(SOCK_STREAM, b.cfg.tcp_addr, b.cfg.tcp_port, &reason);
+    b.listen_fd = bound_socket(sock_kind::stream, b.cfg.tcp_addr, b.cfg.tcp_port, &reason);
     // A deep backlog: hosts that connect and close in quick succession must
     // not find the queue full, or their next connect waits out a retransmit.
-    bool ok = b.listen_fd >= 0 && ::listen(b.listen_fd, 64) == 0;
+    bool ok = b.listen_fd != no_socket && vplat::listen_socket(b.listen_fd, 64) == 0;
     if (ok && b.cfg.discovery) ok = open_discovery(b, &reason);
     if (!ok) {
         if (reason.empty()) reason = "listen failed";
@@ -120,7 +141,7 @@ bool board::start(std::string* why)
     }
     b.run = true;
     b.server_thread = std::thread(serve_tcp, std::ref(b));
-    if (b.udp_fd >= 0) b.udp_thread = std::thread(serve_udp, std::ref(b));
+    if (b.udp_fd != no_socket) b.udp_thread = std::thread(serve_udp, std::ref(b));
     b.tick_thread = std::thread(ticker, std::ref(b));
     return true;
 }

@@ -2,10 +2,6 @@
 // answers every valid 64-byte request by unicast to the sender, with its
 // machine id at bytes 32-43. Answers leave from the board's own command
 // address when it has one, so the host connects to the address it saw.
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <cstring>
 
 #include "server.h"
@@ -45,23 +41,20 @@ std::vector<uint8_t> answer_datagram(const identity& id)
 bool open_discovery(board::impl& b, std::string* why)
 {
     const auto& c = b.cfg;
-    b.udp_fd = bound_socket(SOCK_DGRAM, c.udp_addr, c.udp_port, why);
-    if (b.udp_fd < 0) return false;
-    ip_mreq m{};
-    sockaddr_in group{}, iface{};
+    b.udp_fd = bound_socket(sock_kind::datagram, c.udp_addr, c.udp_port, why);
+    if (b.udp_fd == no_socket) return false;
+    vesk_addr group{}, iface{};
     if (!to_addr(c.group, 0, group) || !to_addr(c.group_if, 0, iface)) {
         if (why) *why = "bad group or interface address";
         return false;
     }
-    m.imr_multiaddr = group.sin_addr;
-    m.imr_interface = iface.sin_addr;
-    if (::setsockopt(b.udp_fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &m, sizeof m) != 0) {
-        if (why) *why = "cannot join " + c.group + ": " + std::strerror(errno);
+    if (vplat::join_multicast(b.udp_fd, group, iface) != 0) {
+        if (why) *why = "cannot join " + c.group + ": error " + std::to_string(vplat::last_error());
         return false;
     }
     if (c.tcp_addr != "0.0.0.0" && !c.tcp_addr.empty()) {
-        b.answer_fd = bound_socket(SOCK_DGRAM, c.tcp_addr, 0, why);
-        if (b.answer_fd < 0) return false;
+        b.answer_fd = bound_socket(sock_kind::datagram, c.tcp_addr, 0, why);
+        if (b.answer_fd == no_socket) return false;
     }
     return true;
 }
@@ -70,11 +63,9 @@ void serve_udp(board::impl& b)
 {
     uint8_t d[512];
     while (b.run) {
-        pollfd p{b.udp_fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        ssize_t n = ::recvfrom(b.udp_fd, d, sizeof d, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (vplat::wait_readable(b.udp_fd, 20) <= 0) continue;
+        vesk_addr from{};
+        long n = vplat::recv_from(b.udp_fd, d, sizeof d, &from);
         if (n < 0) continue;
         std::vector<uint8_t> a;
         int copies = 1;
@@ -95,9 +86,8 @@ void serve_udp(board::impl& b)
             b.trace("<- udp discovery from " + addr_text(from) + "; -> answer" + (copies > 1 ? " twice" : "") +
                     " machine_id [" + hex_prefix(std::vector<uint8_t>(a.begin() + 32, a.begin() + 44), 12) + "]");
         }
-        int out = b.answer_fd >= 0 ? b.answer_fd : b.udp_fd;
-        for (int i = 0; i < copies; ++i)
-            ::sendto(out, a.data(), a.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        sock_t out = b.answer_fd != no_socket ? b.answer_fd : b.udp_fd;
+        for (int i = 0; i < copies; ++i) vplat::send_to(out, a.data(), a.size(), from);
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +17,7 @@
 
 #include "board_sim.h"
 #include "wire.h"
+#include "vesk_platform.h"
 
 namespace bsim {
 
@@ -154,7 +156,8 @@ struct board::impl {
 
     std::atomic<bool> run{false};
     std::atomic<bool> drop{false};  // close the connection at the next turn
-    int listen_fd = -1, conn_fd = -1, udp_fd = -1, answer_fd = -1;
+    vplat::socket_t listen_fd = vplat::invalid_socket, conn_fd = vplat::invalid_socket,
+                    udp_fd = vplat::invalid_socket, answer_fd = vplat::invalid_socket;
     std::mutex conn_lock;          // guards conn_fd against drop_connection
     std::thread server_thread, udp_thread, tick_thread;
     std::condition_variable tick_cv;
@@ -163,8 +166,8 @@ struct board::impl {
     std::ofstream trace_out;
 
     // The SD file named by st.sd.open_name, kept open across data frames;
-    // -1 until the first data frame or create/open needs it.
-    int sd_fd = -1;
+    // null until the first data frame or create/open needs it.
+    std::FILE* sd_fp = nullptr;
 
     // Helpers (lock held).
     void trace(const std::string& line);

@@ -1,10 +1,6 @@
 // The SD card: files kept as real files under <state>/sd, file commands
 // (command 21), file data by offset (command 20), and updates staged on the
 // card with their progress counter (command 9, arguments 4 to 8).
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -39,68 +35,65 @@ uint64_t file_size(const std::string& path, bool* exists)
 }
 
 
-// Writes all of data at off; false when the file refused some of it.
-bool pwrite_all(int fd, const uint8_t* data, size_t n, uint64_t off)
+// Writes all of data at off; false when the file refused some of it. The
+// bytes reach the file at once, since other paths read it by name.
+bool pwrite_all(std::FILE* f, const uint8_t* data, size_t n, uint64_t off)
 {
-    while (n > 0) {
-        ssize_t w = ::pwrite(fd, data, n, off_t(off));
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        data += w, off += uint64_t(w), n -= size_t(w);
-    }
-    return true;
+    if (vplat::seek_file(f, static_cast<long long>(off), SEEK_SET) != 0) return false;
+    bool ok = std::fwrite(data, 1, n, f) == n;
+    return std::fflush(f) == 0 && ok;
 }
 
 // Reads up to want bytes at off into out; fewer at the end of the file.
-void pread_some(int fd, uint64_t off, uint32_t want, std::vector<uint8_t>& out)
+void pread_some(std::FILE* f, uint64_t off, uint32_t want, std::vector<uint8_t>& out)
 {
     out.resize(want);
     size_t got = 0;
-    while (got < want) {
-        ssize_t n = ::pread(fd, out.data() + got, want - got, off_t(off + got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += size_t(n);
-    }
+    if (vplat::seek_file(f, static_cast<long long>(off), SEEK_SET) == 0) got = std::fread(out.data(), 1, want, f);
     out.resize(got);
+}
+
+// Opens for reading and writing without truncating; creates the file when
+// asked and it is missing.
+std::FILE* open_rw(const std::string& path, bool create)
+{
+    std::FILE* f = vplat::open_file(path.c_str(), "r+b");
+    if (f == nullptr && create) f = vplat::open_file(path.c_str(), "w+b");
+    return f;
 }
 
 // The kept file for data frames, opened on first use. A write creates the
 // file when it is missing (an erase may have removed it since the open).
-int sd_data_fd(board::impl& b, bool for_write)
+std::FILE* sd_data_file(board::impl& b, bool for_write)
 {
-    if (b.sd_fd < 0) {
-        std::string path = b.sd_file(b.st.sd.open_name);
-        b.sd_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (for_write ? O_CREAT : 0), 0666);
-    }
-    return b.sd_fd;
+    if (b.sd_fp == nullptr) b.sd_fp = open_rw(b.sd_file(b.st.sd.open_name), for_write);
+    return b.sd_fp;
 }
 
 }  // namespace
 
 void sd_close_file(board::impl& b)
 {
-    if (b.sd_fd >= 0) ::close(b.sd_fd);
-    b.sd_fd = -1;
+    if (b.sd_fp) std::fclose(b.sd_fp);
+    b.sd_fp = nullptr;
 }
 
 // Path-based variants for files other than the kept one (NC job files,
 // staged update images): one open per call.
 bool write_file_at(const std::string& path, uint32_t off, const std::vector<uint8_t>& data)
 {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = pwrite_all(fd, data.data(), data.size(), off);
-    ::close(fd);
-    return ok;
+    std::FILE* f = open_rw(path, true);
+    if (f == nullptr) return false;
+    bool ok = pwrite_all(f, data.data(), data.size(), off);
+    return std::fclose(f) == 0 && ok;
 }
 
 void read_file_at(const std::string& path, uint32_t off, uint32_t want, std::vector<uint8_t>& out)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    pread_some(fd, off, want, out);
-    ::close(fd);
+    std::FILE* f = vplat::open_file(path.c_str(), "rb");
+    if (f == nullptr) return;
+    pread_some(f, off, want, out);
+    std::fclose(f);
 }
 
 // The name field is a NUL-terminated path. Drive prefixes and leading
@@ -145,15 +138,15 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     if (r.cmd == 20) {
         if (!sd.open) return refuse(b, "file data without an open file");
         bool write = r.type != T_READ;
-        int fd = sd_data_fd(b, write);
-        if (fd < 0) return;
+        std::FILE* f = sd_data_file(b, write);
+        if (f == nullptr) return;
         if (write) {
             std::vector<uint8_t> scratch;
             const auto& data = stored_data(b, r, scratch);
-            pwrite_all(fd, data.data(), data.size(), r.arg);
+            pwrite_all(f, data.data(), data.size(), r.arg);
         }
         else
-            pread_some(fd, r.arg, std::min(r.data_len, MAX_PAYLOAD), out);  // a reply holds no more
+            pread_some(f, r.arg, std::min(r.data_len, MAX_PAYLOAD), out);  // a reply holds no more
         return;
     }
     if (r.arg == SD_FORMAT) {
@@ -188,10 +181,10 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     case SD_CREATE: {
         // Directories are made here only, not per data frame.
         fs::create_directories(fs::path(path).parent_path(), ec);
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0) return refuse(b, "cannot create " + name);
         sd_close_file(b);
-        b.sd_fd = fd;
+        std::FILE* f = vplat::open_file(path.c_str(), "w+b");
+        if (f == nullptr) return refuse(b, "cannot create " + name);
+        b.sd_fp = f;
         sd.open = true;
         sd.open_name = name;
         break;

@@ -2,11 +2,6 @@
 // connection replaces the current one, as a board whose host vanished must
 // still be reachable), frames read and resynchronised on the magic, one
 // reply per frame sent through the fault plan.
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -31,7 +26,7 @@ void pause_ms(board::impl& b, int ms)
 constexpr size_t RECV_BUFFER = 64 * 1024;
 
 struct connection {
-    int fd = -1;
+    sock_t fd = no_socket;
     // Received bytes not yet taken are buf[head, tail).
     std::vector<uint8_t> buf = std::vector<uint8_t>(RECV_BUFFER);
     size_t head = 0, tail = 0;
@@ -44,7 +39,7 @@ struct connection {
     send_plan plan;
 
     // Starts a fresh connection on fd, keeping the buffers.
-    void reset(int new_fd)
+    void reset(sock_t new_fd)
     {
         fd = new_fd;
         head = tail = 0;
@@ -56,7 +51,7 @@ struct connection {
 
 void hang_up(board::impl& b, connection& c, const char* why)
 {
-    if (c.fd < 0) return;
+    if (c.fd == no_socket) return;
     {
         std::lock_guard<std::mutex> g(b.lock);
         b.trace(std::string("-- connection closed: ") + why);
@@ -183,33 +178,38 @@ void serve_tcp(board::impl& b)
     connection c;
     while (b.run) {
         if (b.drop.exchange(false)) hang_up(b, c, "dropped");
-        pollfd fds[2] = {{b.listen_fd, POLLIN, 0}, {c.fd, POLLIN, 0}};
-        int n = ::poll(fds, c.fd >= 0 ? 2 : 1, 20);
-        if (n < 0) continue;
-        if (fds[0].revents & POLLIN) {
-            sockaddr_in peer{};
-            socklen_t len = sizeof peer;
-            int fd = ::accept4(b.listen_fd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                if (c.fd >= 0) hang_up(b, c, "replaced by a new connection");
-                int one = 1;
-                ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        // Waits up to 20 ms for a new connection or for the host's bytes
+        // (a hang-up or an error counts as bytes: the read tells which).
+        bool listen_ready = false, conn_ready = false;
+        if (c.fd != no_socket) {
+            listen_ready = vplat::wait_readable(b.listen_fd, 0) > 0;
+            conn_ready = vplat::wait_readable(c.fd, listen_ready ? 0 : 20) > 0;
+        } else {
+            listen_ready = vplat::wait_readable(b.listen_fd, 20) > 0;
+        }
+        if (listen_ready) {
+            vesk_addr peer{};
+            sock_t fd = vplat::accept_socket(b.listen_fd, &peer);
+            if (fd != no_socket) {
+                if (c.fd != no_socket) hang_up(b, c, "replaced by a new connection");
+                vplat::set_nodelay(fd, true);
                 c.reset(fd);
+                conn_ready = false;
                 std::lock_guard<std::mutex> g(b.lock);
                 ++b.cnt.connections;
                 b.trace("-- connection from " + addr_text(peer));
             }
         }
-        if (c.fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (c.fd != no_socket && conn_ready) {
             make_room(c);
-            ssize_t got = ::recv(c.fd, c.buf.data() + c.tail, c.buf.size() - c.tail, 0);
+            long got = vplat::recv_bytes(c.fd, c.buf.data() + c.tail, c.buf.size() - c.tail);
             if (got <= 0) {
                 hang_up(b, c, got == 0 ? "host closed" : "receive failed");
                 continue;
             }
             c.tail += size_t(got);
             int t;
-            while (c.fd >= 0 && (t = take_frame(b, c, c.req)) != 0) {
+            while (c.fd != no_socket && (t = take_frame(b, c, c.req)) != 0) {
                 if (t < 0) {
                     hang_up(b, c, "frame too long");
                     break;
@@ -217,7 +217,7 @@ void serve_tcp(board::impl& b)
                 if (!answer(b, c, c.req)) break;
             }
         }
-        if (c.fd >= 0 && !c.unsolicited_sent) {
+        if (c.fd != no_socket && !c.unsolicited_sent) {
             int after = -1;
             {
                 std::lock_guard<std::mutex> g(b.lock);

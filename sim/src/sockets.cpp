@@ -1,67 +1,44 @@
 #include "sockets.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace bsim {
 
-bool to_addr(const std::string& ip, uint16_t port, sockaddr_in& out)
+bool to_addr(const std::string& ip, uint16_t port, vesk_addr& out)
 {
-    std::memset(&out, 0, sizeof out);
-    out.sin_family = AF_INET;
-    out.sin_port = htons(port);
-    return inet_pton(AF_INET, ip.empty() ? "0.0.0.0" : ip.c_str(), &out.sin_addr) == 1;
-}
-
-std::string addr_text(const sockaddr_in& a)
-{
-    char buf[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &a.sin_addr, buf, sizeof buf);
-    return std::string(buf) + ":" + std::to_string(ntohs(a.sin_port));
-}
-
-int bound_socket(int type, const std::string& ip, uint16_t port, std::string* why)
-{
-    sockaddr_in a;
-    if (!to_addr(ip, port, a)) {
-        if (why) *why = "bad address " + ip;
-        return -1;
-    }
-    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        if (why) *why = std::string("socket: ") + std::strerror(errno);
-        return -1;
-    }
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        if (why) *why = "bind " + ip + ":" + std::to_string(port) + ": " + std::strerror(errno);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool send_all(int fd, const uint8_t* data, size_t len)
-{
-    while (len > 0) {
-        ssize_t n = ::send(fd, data, len, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        len -= size_t(n);
-    }
+    out = vesk_addr{};
+    if (!vplat::parse_ipv4(ip.empty() ? "0.0.0.0" : ip.c_str(), &out)) return false;
+    out.port = port;
     return true;
 }
 
-void close_fd(int& fd)
+std::string addr_text(const vesk_addr& a) { return vplat::format_ipv4(a) + ":" + std::to_string(a.port); }
+
+sock_t bound_socket(sock_kind kind, const std::string& ip, uint16_t port, std::string* why)
 {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
+    vesk_addr a;
+    if (!to_addr(ip, port, a)) {
+        if (why) *why = "bad address " + ip;
+        return no_socket;
+    }
+    sock_t s = kind == sock_kind::stream ? vplat::tcp_socket() : vplat::udp_socket();
+    if (s == no_socket) {
+        if (why) *why = "socket: error " + std::to_string(vplat::last_error());
+        return no_socket;
+    }
+    vplat::set_reuseaddr(s, true);
+    if (vplat::bind_socket(s, a) != 0) {
+        if (why) *why = "bind " + ip + ":" + std::to_string(port) + ": error " + std::to_string(vplat::last_error());
+        vplat::close_socket(s);
+        return no_socket;
+    }
+    return s;
+}
+
+bool send_all(sock_t s, const uint8_t* data, size_t len) { return vplat::send_bytes(s, data, len) == long(len); }
+
+void close_fd(sock_t& s)
+{
+    vplat::close_socket(s);
+    s = no_socket;
 }
 
 }  // namespace bsim

@@ -2,6 +2,9 @@
 // with the checksum verified by the board, an FPGA image, and a staged
 // spindle update polled to its end.
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "sim_fixture.h"
@@ -99,6 +102,32 @@ TEST_F(sim_transfer, spindle_update_progress_reaches_the_end)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(value, int(firmware.size()));
+}
+
+// Local file names are UTF-8 text: names outside ASCII (Chinese, accented)
+// reach the same files on every platform, also for the read-back.
+TEST_F(sim_transfer, utf8_local_file_names_round_trip)
+{
+    auto utf8_path = [](const std::string& s) {
+        return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
+    };
+    const std::string out_name = "\xE5\x9B\xBA\xE4\xBB\xB6_\xC3\xA9t\xC3\xA9.bin";  // 固件_été.bin
+    const std::string back_name = "\xE5\x9B\x9E\xE8\xAF\xBB_\xC3\xBC.bin";           // 回读_ü.bin
+    const bytes image = random_bytes(20001, 9);
+    {
+        std::ofstream f(utf8_path(out_name), std::ios::binary);
+        f.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+    }
+    _flash_msg wr = make_msg(FLASH_TARGET_FPGA, 4, out_name);
+    wr.check = 1;
+    EXPECT_EQ(mcu_bsp_fpga_flash(&wr), 0);
+    EXPECT_EQ(sim->fpga_image(), padded4(image));
+
+    _flash_msg rd = make_msg(FLASH_TARGET_FPGA, 5, back_name);
+    rd.size = uint32_t(padded4(image).size());
+    EXPECT_EQ(mcu_bsp_fpga_flash(&rd), 0);
+    std::ifstream back(utf8_path(back_name), std::ios::binary);
+    EXPECT_EQ(bytes(std::istreambuf_iterator<char>(back), {}), padded4(image));
 }
 
 }  // namespace

@@ -9,21 +9,21 @@
 #include <iterator>
 #include <random>
 
+#include "test_platform.h"
+
 scratch_dir::scratch_dir()
 {
     char cwd[4096];
     if (::getcwd(cwd, sizeof cwd)) previous = cwd;
-    char tmpl[] = "/tmp/pelk_xfer_XXXXXX";
-    const char* made = ::mkdtemp(tmpl);
-    dir = made ? made : "/tmp";
-    if (::chdir(dir.c_str()) != 0) std::perror("chdir");
+    dir = test_platform::make_temp_dir("pelk_xfer_");
+    if (dir.empty() || ::chdir(dir.c_str()) != 0) std::perror("scratch directory");
 }
 
 scratch_dir::~scratch_dir()
 {
     if (!previous.empty() && ::chdir(previous.c_str()) != 0) std::perror("chdir");
     std::error_code ec;
-    if (dir != "/tmp") std::filesystem::remove_all(dir, ec);
+    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
 }
 
 void write_file(const std::string& path, const bytes& content)
