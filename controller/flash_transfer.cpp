@@ -5,6 +5,7 @@
 // bytes have come. One exchange per chunk, strictly in order, through one
 // fixed chunk buffer.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -142,7 +143,9 @@ int mcu_update_flash(_flash_msg* msg)
             }
         }
         done += padded;
-        if (reports_progress(msg)) *msg->progress = static_cast<int32_t>(done);
+        // The caller's progress bar reads this counter from another thread.
+        if (reports_progress(msg))
+            std::atomic_ref<int32_t>(*msg->progress).store(static_cast<int32_t>(done), std::memory_order_relaxed);
     }
     // A buffered write that fails only at close would lose the file's tail.
     if (std::fclose(f) != 0 && !writing) {
