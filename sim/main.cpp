@@ -11,6 +11,7 @@
 #include <string>
 
 #include "board_sim.h"
+#include "gcode/settings.h"
 
 namespace {
 
@@ -47,10 +48,19 @@ State and identity:
   Identity options are stored in the state directory; later runs keep them.
 
 Machine:
-  --line-rate N          NC job lines executed per second (default 50)
+  --time-scale N         run NC jobs N times faster than real time (default 1)
+  --slowdown F           the machine reaches F times its planned speed (0 < F <= 1;
+                         default 1), as a worn or loaded machine does
+  --setting KEY=VALUE    machine setting, repeatable: rate.x=6000 (units/min),
+                         accel.x=500 (units/s2), travel.x=-500:500 or none,
+                         junction=0.01, arc_tolerance=0.002, tool_change=3 (s),
+                         feed=1000, lookahead=32; kept in the state directory.
+                         "$$" on the command line reports them all
+  --line-rate N          at most N NC job lines a second (default: no limit)
   --update-rate N        staged update progress in bytes per second (default 262144)
   --motion-ms N          how long a single command's motion bits stay set (default 150)
-  --travel MM            travel of every axis, -MM..+MM machine coordinates (default 1000)
+  --travel MM            travel of the linear axes, -MM..+MM machine coordinates
+                         (default 1000; rotary axes A B C have no limit)
 
 Trace:
   --trace[=FILE]         trace every frame and datagram to FILE (default: standard error)
@@ -115,7 +125,7 @@ int main(int argc, char** argv)
     c.trace_file.clear();
     enum {
         O_BIND = 256, O_PORT, O_NODISC, O_UDPPORT, O_GROUP, O_GROUPIF, O_STATE, O_PRODUCT, O_VARIANT, O_MAJOR,
-        O_MINOR, O_DRIVE, O_BOARDID, O_MACHINEID, O_LINERATE, O_UPDRATE, O_MOTION, O_TRAVEL, O_TRACE,
+        O_MINOR, O_DRIVE, O_BOARDID, O_MACHINEID, O_LINERATE, O_TIMESCALE, O_SLOWDOWN, O_SETTING, O_UPDRATE, O_MOTION, O_TRAVEL, O_TRACE,
         O_CLOSEAFTER, O_CLOSEMID, O_DELAY, O_BADMAGIC, O_BADCMD, O_BADARG, O_FFFF, O_OVERSIZED, O_BYTES,
         O_FAULTCMD, O_MUTE, O_UNSOL, O_DSILENT, O_DTWICE, O_NORESERVED, O_CORRUPT,
     };
@@ -135,6 +145,9 @@ int main(int argc, char** argv)
         {"board-id", required_argument, nullptr, O_BOARDID},
         {"machine-id", required_argument, nullptr, O_MACHINEID},
         {"line-rate", required_argument, nullptr, O_LINERATE},
+        {"time-scale", required_argument, nullptr, O_TIMESCALE},
+        {"slowdown", required_argument, nullptr, O_SLOWDOWN},
+        {"setting", required_argument, nullptr, O_SETTING},
         {"update-rate", required_argument, nullptr, O_UPDRATE},
         {"motion-ms", required_argument, nullptr, O_MOTION},
         {"travel", required_argument, nullptr, O_TRAVEL},
@@ -194,6 +207,30 @@ int main(int argc, char** argv)
             c.set_machine_id = true;
             break;
         case O_LINERATE: c.line_rate = std::atof(a); break;
+        case O_TIMESCALE:
+            c.time_scale = std::atof(a);
+            if (!(c.time_scale > 0 && c.time_scale <= 1e6)) {
+                std::fprintf(stderr, "board_sim: --time-scale needs a number above 0\n");
+                return 2;
+            }
+            break;
+        case O_SLOWDOWN:
+            c.slowdown = std::atof(a);
+            if (!(c.slowdown > 0 && c.slowdown <= 1)) {
+                std::fprintf(stderr, "board_sim: --slowdown needs a number above 0, at most 1\n");
+                return 2;
+            }
+            break;
+        case O_SETTING: {
+            gcode::machine_settings probe = gcode::machine_settings::defaults();
+            std::string why;
+            if (!gcode::apply_setting(probe, a, &why)) {
+                std::fprintf(stderr, "board_sim: --setting %s: %s\n", a, why.c_str());
+                return 2;
+            }
+            c.settings += c.settings.empty() ? a : std::string(" ") + a;
+            break;
+        }
         case O_UPDRATE: c.update_rate = uint32_t(number(a, name)); break;
         case O_MOTION: c.motion_ms = int(number(a, name)); break;
         case O_TRAVEL: c.travel = float(std::atof(a)); break;

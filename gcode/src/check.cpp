@@ -57,14 +57,14 @@ check_report check_program(std::istream& in, const machine_settings& s, const ch
 void line_times::add(const segment& s)
 {
     if (s.line == 0) return;
-    double last = ends_.empty() ? 0 : ends_.back();
-    if (s.line > ends_.size()) ends_.resize(size_t(s.line), float(last));
-    ends_[size_t(s.line - 1)] = float(last + s.seconds);
+    sum_ += s.seconds;  // summed in double: a float sum drifts over a million lines
+    if (s.line > ends_.size()) ends_.resize(size_t(s.line), ends_.empty() ? 0.0f : ends_.back());
+    ends_[size_t(s.line - 1)] = float(sum_);
 }
 
 void line_times::close(uint64_t total)
 {
-    if (total > ends_.size()) ends_.resize(size_t(total), ends_.empty() ? 0.0f : ends_.back());
+    if (total > ends_.size()) ends_.resize(size_t(total), float(sum_));
     ends_.shrink_to_fit();
 }
 

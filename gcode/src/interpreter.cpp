@@ -88,7 +88,8 @@ outcome interpreter::run(const block& b, const std::function<void(const move&)>&
     axes pos = next.position;  // where the machine is after the moves so far in this block
 
     if (w.has_m(6)) {
-        next.tool = w.has_t ? w.t : next.selected_tool;
+        // "Q2 M6" changes the board's second slot only.
+        if (w.has_t || !w.has_q) next.tool = w.has_t ? w.t : next.selected_tool;
         add(pos, motion::tool_change, 0, cfg_.tool_change_seconds);
     }
     if (w.has_m(3)) next.spindle = 3;

@@ -58,7 +58,15 @@ void planner::add(const axes& from, const move& m, bool exact_stop)
             len2 += d * d;
         }
         double len = std::sqrt(len2);
-        if (len < MIN_LENGTH) return;  // nothing moves
+        if (len < MIN_LENGTH) {
+            if (m.kind != motion::home) return;  // nothing moves
+            // Homing where the machine already stands still homes it.
+            q_.push_back(it);
+            prev_pause_ = true;
+            replan();
+            while (q_.size() > size_t(std::max(1, cfg_.lookahead))) emit_front();
+            return;
+        }
         double v = m.feed > 0 ? m.feed / 60 : std::numeric_limits<double>::infinity();
         double a = std::numeric_limits<double>::infinity();
         for (int i = 0; i < AXES; ++i) {
@@ -134,6 +142,13 @@ void planner::emit_front()
     }
     last_exit_ = s.length > 0 ? exit : 0;
     out_(s);
+}
+
+void planner::clear()
+{
+    q_.clear();
+    last_exit_ = 0;
+    prev_pause_ = true;
 }
 
 void planner::flush()

@@ -85,10 +85,18 @@ struct config {
     bool set_product = false, set_variant = false, set_major = false, set_minor = false,
          set_drive = false, set_board_id = false, set_machine_id = false;
     identity id;
-    double line_rate = 50.0;       // NC job lines executed per second
+    // NC jobs follow their planned motion: time_scale planned seconds pass
+    // per second, and the machine reaches slowdown times its planned speed
+    // (below 1 for a worn or loaded machine).
+    double time_scale = 1.0;
+    double slowdown = 1.0;
+    double line_rate = 0;          // at most this many NC job lines per second; 0: no limit
     uint32_t update_rate = 256 * 1024;  // staged update progress, bytes per second
     int motion_ms = 150;           // how long a single command's motion bits stay set
-    float travel = 1000.0f;        // machine travel of every axis: -travel .. +travel mm
+    float travel = 1000.0f;        // machine travel of the linear axes: -travel .. +travel mm
+    // Machine settings over the kept ones, as "key=value" items separated by
+    // spaces (rate.x=6000 accel.x=500 travel.x=-500:500 ...); kept in the state.
+    std::string settings;
     faults fault;
     // Trace of every frame and datagram: to this sink, else to trace_file, else nowhere.
     std::function<void(const std::string&)> trace_sink;

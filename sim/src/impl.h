@@ -10,12 +10,14 @@
 #include <deque>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "board_sim.h"
+#include "gcode/engine.h"
 #include "wire.h"
 #include "vesk_platform.h"
 
@@ -48,6 +50,7 @@ enum : uint32_t {
 enum : uint16_t {
     ALARM_NONE = 0,
     ALARM_LIMIT = 2,     // a move would leave the travel range
+    ALARM_PROGRAM = 3,   // a job line the machine cannot run
     ALARM_PROBE = 5,     // probe move without a target
 };
 
@@ -86,6 +89,23 @@ struct job_state {
     uint32_t download_bytes = 0;
     double credit = 0;
     time_point last_data{};
+    bool parsing_done = false;  // every line the job will run has been planned
+    bool skipping = false;      // lines before start_line: modes only, no motion
+    uint32_t kind_bits = 0;     // run-state bits of the segment under way
+    // A line that cannot run: the job stops with an alarm once the machine reaches it.
+    uint32_t fault_line = 0;
+    uint16_t fault_alarm = 0;
+    std::string fault_word, fault_text;
+};
+
+// The G-code engine behind the machine: command lines and jobs share one
+// interpreter (modes carry over, as on a controller). Segments a command
+// line plans are applied at once; a job's are followed in time.
+struct machine_motion {
+    gcode::machine_settings settings = gcode::machine_settings::defaults();
+    std::unique_ptr<gcode::engine> eng;
+    std::deque<gcode::segment> queue;
+    double seg_elapsed = 0;     // planned seconds into queue.front()
 };
 
 struct machine_state {
@@ -151,6 +171,7 @@ struct board::impl {
     faults flt;
     std::vector<one_shot> shots;
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> status_overrides;  // offset, bytes
+    machine_motion mo;
     unsigned dirty = 0;
     time_point last_save{};
 
@@ -197,7 +218,7 @@ void handle_machine(board::impl& b, const request& r, std::vector<uint8_t>& out)
 void dispatch(board::impl& b, const request& r, std::vector<uint8_t>& out);
 
 // The machine (machine.cpp, nc_job.cpp, status_block.cpp).
-void execute_line(board::impl& b, const std::string& line, bool from_job);
+void execute_line(board::impl& b, const std::string& line);
 void machine_tick(board::impl& b, time_point now, double seconds);
 void add_result(board::impl& b, const std::string& key, const std::string& json_value);
 std::string json_string(const std::string& s);
@@ -206,6 +227,16 @@ uint32_t run_state_of(const board::impl& b);
 void job_start(board::impl& b, const request& r);
 void job_interrupt(board::impl& b, const char* why);
 void raise_alarm(board::impl& b, uint16_t code, const std::string& why);
+
+// The engine behind the machine (motion.cpp).
+void motion_setup(board::impl& b);
+// The interpreter takes the machine's position; planned and held motion is dropped.
+void motion_stop(board::impl& b);
+// Applies what a finished segment leaves behind (position, probe result, homing).
+void segment_done(board::impl& b, const gcode::segment& s);
+// Spindle, coolant, tools, offsets and modes from the interpreter into the status.
+void sync_modal(board::impl& b);
+uint32_t kind_bits(gcode::motion k);
 
 // SD file helpers (sdcard.cpp).
 std::string sd_name(const std::vector<uint8_t>& field);

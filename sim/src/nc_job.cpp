@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+
+#include "gcode/block.h"
 #include <fstream>
 
 #include "impl.h"
@@ -21,7 +24,6 @@ constexpr double QUIET_SECONDS = 1.0;  // no new data this long: the file is com
 // host sends them after the start block and its own checks, which a loaded
 // host (or one under a sanitizer) can stretch past a second.
 constexpr double FIRST_DATA_SECONDS = 10.0;
-constexpr uint32_t LOOKAHEAD = 8;      // lines the parser runs ahead of execution
 
 void refuse(board::impl& b, const std::string& why)
 {
@@ -60,15 +62,6 @@ bool next_line(board::impl& b, time_point now, std::string& line, uint64_t& adva
     return false;
 }
 
-uint32_t lines_ahead(board::impl& b)
-{
-    auto& j = b.st.m.job;
-    std::vector<uint8_t> chunk;
-    read_file_at(b.sd_file(j.name), uint32_t(j.file_pos), 2048, chunk);
-    uint32_t n = uint32_t(std::count(chunk.begin(), chunk.end(), '\n'));
-    return std::min(n, LOOKAHEAD);
-}
-
 void job_finish(board::impl& b)
 {
     auto& j = b.st.m.job;
@@ -76,43 +69,168 @@ void job_finish(board::impl& b)
     j.paused = false;
     j.resume_pending = false;
     j.parse_line = j.run_line;
+    motion_stop(b);
     add_result(b, "nc", json_string("done"));
     b.log_event("job " + j.name + " finished at line " + std::to_string(j.run_line));
     b.mark(D_SCALARS);
 }
 
+void finish_parsing(board::impl& b)
+{
+    b.st.m.job.parsing_done = true;
+    b.mo.eng->finish();
+}
+
+// The lines before the start line set modes (units, distances, offsets,
+// feed) but move nothing; the machine then goes on from where it stands.
+void end_skipping(board::impl& b)
+{
+    auto& j = b.st.m.job;
+    j.skipping = false;
+    motion_stop(b);
+    if (j.start_line > 1) j.run_line = std::max(j.run_line, j.start_line - 1);
+}
+
+// Reads and plans the job's next line. False when no line can be read now.
+bool parse_next(board::impl& b, time_point now)
+{
+    auto& j = b.st.m.job;
+    std::string line;
+    uint64_t advance = 0;
+    if (!next_line(b, now, line, advance)) {
+        if (gone_quiet(j, now)) {
+            if (j.skipping) end_skipping(b);
+            finish_parsing(b);
+        }
+        return false;
+    }
+    if (j.lines_seen == 0 && j.file_pos == 0 && line.rfind("(NFL", 0) == 0) {
+        // The header announces the line count; it is not a program line.
+        j.total_lines = uint32_t(std::strtoul(line.c_str() + 4, nullptr, 10));
+        j.file_pos += advance;
+        return true;
+    }
+    uint32_t number = j.lines_seen + 1;
+    j.file_pos += advance;
+    j.lines_seen = number;
+    gcode::block blk;
+    gcode::parse_block(line, blk);
+    blk.line = number;
+    bool last = j.total_lines && number >= j.total_lines;
+    if (number < j.start_line) {
+        j.skipping = true;
+        b.mo.eng->run(blk);
+        b.mo.eng->plan().clear();
+        b.mo.queue.clear();
+        if (last) {
+            end_skipping(b);
+            finish_parsing(b);
+        }
+        return true;
+    }
+    if (j.skipping) end_skipping(b);
+    j.parse_line = number;
+    gcode::outcome o = b.mo.eng->run(blk);
+    if (!o.ok()) {
+        // Everything before the line runs; the machine stops before it.
+        j.fault_line = number;
+        j.fault_word = o.word;
+        if (o.problem == gcode::issue::travel) {
+            j.fault_alarm = ALARM_LIMIT;
+            j.fault_text = o.why;
+        } else {
+            j.fault_alarm = ALARM_PROGRAM;
+            j.fault_text = "line " + std::to_string(number) + ": " + o.word + ": " + o.why;
+        }
+        finish_parsing(b);
+        return false;
+    }
+    sync_modal(b);
+    if (b.mo.eng->interp().state().ended || last) finish_parsing(b);
+    return true;
+}
+
+// The machine has reached a line it cannot run: the alarm, with the line
+// and the word in the result text.
+void job_fault(board::impl& b)
+{
+    auto& j = b.st.m.job;
+    uint32_t line = j.fault_line;
+    std::string word = j.fault_word, text = j.fault_text;
+    uint16_t code = j.fault_alarm;
+    if (code == ALARM_LIMIT) {
+        int axis = gcode::axis_index(word.empty() ? 'X' : word[0]);
+        if (axis >= 0) b.st.m.limits |= uint16_t(1u << axis);
+    }
+    raise_alarm(b, code, text);
+    add_result(b, "line", std::to_string(line));
+    add_result(b, "word", json_string(word));
+}
+
+constexpr int MAX_PARSE_PER_TICK = 4000;  // bounds one tick's work on any program
+
+// Advances the job by one tick: lines are read and planned ahead of the
+// machine, which follows the planned segments in time (time_scale planned
+// seconds per second, slowed by the slowdown factor). The executing line is
+// the one whose motion is under way; lines are taken at most line_rate a
+// second when that is set.
 void job_step(board::impl& b, time_point now, double seconds)
 {
     auto& j = b.st.m.job;
-    j.credit = std::min(j.credit + seconds * b.cfg.line_rate, 64.0);
+    auto& mo = b.mo;
+    if (b.cfg.line_rate > 0) j.credit = std::min(j.credit + seconds * b.cfg.line_rate, 64.0);
+    double budget = seconds * b.cfg.time_scale * b.cfg.slowdown;
+    int parsed = 0;
+    j.kind_bits = 0;
     while (j.active && !j.paused && b.st.m.alarm == 0) {
-        std::string line;
-        uint64_t advance = 0;
-        if (!next_line(b, now, line, advance)) {
-            if (gone_quiet(j, now)) job_finish(b);
+        while (mo.queue.size() < 2 && !j.parsing_done && parsed < MAX_PARSE_PER_TICK) {
+            if (!parse_next(b, now)) break;
+            ++parsed;
+        }
+        uint32_t target;
+        if (!mo.queue.empty()) target = uint32_t(mo.queue.front().line);
+        else if (j.parsing_done) target = j.fault_line ? j.fault_line : std::max(j.lines_seen, j.run_line);
+        else break;  // waiting for the download, or for the next tick's reading
+        if (j.run_line < target) {
+            uint32_t step = target - j.run_line;
+            if (b.cfg.line_rate > 0) {
+                step = std::min(step, uint32_t(j.credit));
+                j.credit -= step;
+            }
+            j.run_line += step;
+            b.mark(D_SCALARS);
+            if (j.run_line < target) break;
+        }
+        if (mo.queue.empty()) {
+            if (j.fault_line) job_fault(b);
+            else job_finish(b);
             break;
         }
-        if (j.lines_seen == 0 && j.file_pos == 0 && line.rfind("(NFL", 0) == 0) {
-            // The header announces the line count; it is not a program line.
-            j.total_lines = uint32_t(std::strtoul(line.c_str() + 4, nullptr, 10));
-            j.file_pos += advance;
-            continue;
+        const gcode::segment& seg = mo.queue.front();
+        j.kind_bits = kind_bits(seg.kind);
+        double left = seg.seconds - mo.seg_elapsed;
+        if (budget < left) {
+            mo.seg_elapsed += budget;
+            auto p = gcode::position_at(seg, mo.seg_elapsed);
+            for (int i = 0; i < 9; ++i) b.st.m.mpos[size_t(i)] = float(p[size_t(i)]);
+            b.mark(D_SCALARS);
+            break;
         }
-        uint32_t number = j.lines_seen + 1;
-        bool skip = number < j.start_line;
-        if (!skip && j.credit < 1) break;
-        j.file_pos += advance;
-        j.lines_seen = number;
-        if (skip) continue;
-        j.credit -= 1;
-        j.run_line = number;
-        execute_line(b, line, true);
-        if (j.total_lines && j.lines_seen >= j.total_lines) job_finish(b);
+        budget -= left;
+        gcode::segment done = seg;
+        mo.queue.pop_front();
+        mo.seg_elapsed = 0;
+        segment_done(b, done);
+        if (done.kind == gcode::motion::stop) {
+            // M0: the program waits until the operator continues it.
+            j.paused = true;
+            add_result(b, "stop", json_string("M0"));
+            add_result(b, "line", std::to_string(done.line));
+            b.log_event("job " + j.name + " stopped by M0 at line " + std::to_string(done.line));
+            break;
+        }
     }
-    if (j.active) {
-        j.parse_line = j.run_line + lines_ahead(b);
-        if (j.total_lines) j.parse_line = std::min(j.parse_line, j.total_lines);
-    }
+    if (j.active && !j.paused) b.mark(D_SCALARS);
 }
 
 // Result text goes out as one JSON object; reads continue it until one
@@ -178,6 +296,7 @@ void job_start(board::impl& b, const request& r)
     j.start_line = start > 0x7FFFFFFFu ? 0 : start;
     j.active = true;
     j.last_data = clock_type::now();
+    motion_stop(b);
     std::error_code ec;
     auto size = fs::file_size(b.sd_file(name), ec);
     j.download_bytes = ec ? 0 : uint32_t(size);
@@ -195,6 +314,7 @@ void job_interrupt(board::impl& b, const char* why)
     j.active = false;
     j.paused = false;
     j.resume_pending = true;
+    motion_stop(b);
     b.log_event("job " + j.name + " interrupted by " + why + " at line " + std::to_string(j.run_line));
     b.mark(D_SCALARS);
 }
@@ -208,7 +328,7 @@ uint32_t run_state_of(const board::impl& b)
     if (j.active) {
         rs |= RS_RUNNING;
         if (j.paused) rs |= RS_PAUSED;
-        else if (m.alarm == 0) rs |= RS_WORKING | RS_MOVING;
+        else if (m.alarm == 0) rs |= RS_WORKING | (j.kind_bits ? j.kind_bits : RS_MOVING);
         if (j.parse_line > j.run_line) rs |= RS_PARSING;
     }
     if (now < m.busy_until) rs |= m.busy_bits;
@@ -247,7 +367,7 @@ void handle_machine(board::impl& b, const request& r, std::vector<uint8_t>& out)
     case 3: {
         std::string line(r.payload.begin(), r.payload.end());
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == '\0')) line.pop_back();
-        execute_line(b, line, false);
+        execute_line(b, line);
         break;
     }
     case 4: deliver_result(b, std::min<uint32_t>(r.data_len, MAX_PAYLOAD), out); break;

@@ -267,6 +267,18 @@ void load_state(board::impl& b)
     if (c.set_board_id) s.id.board_id = c.id.board_id;
     if (c.set_machine_id) s.id.machine_id = c.id.machine_id;
 
+    // Machine settings: the defaults, what the directory kept, then the options.
+    auto& ms = b.mo.settings;
+    ms = gcode::machine_settings::defaults();
+    std::string why;
+    if (known && k.count("settings") && !gcode::apply_settings(ms, k["settings"], &why))
+        b.trace("   kept machine settings ignored: " + why);
+    if (c.travel != 1000.0f)
+        for (int i = 0; i < 9; ++i)
+            if (!gcode::rotary_axis(i)) ms.travel_min[size_t(i)] = -c.travel, ms.travel_max[size_t(i)] = c.travel;
+    if (!c.settings.empty() && !gcode::apply_settings(ms, c.settings, &why)) b.trace("   machine settings ignored: " + why);
+    motion_setup(b);
+
     // A job that was running when the board stopped is offered for resuming.
     if (s.m.job.active) {
         s.m.job.active = false;
@@ -283,6 +295,7 @@ void save_state(board::impl& b, bool all)
     if (d & D_SCALARS) {
         std::string text;
         for (auto& [key, value] : scalars(s)) text += key + "=" + value + "\n";
+        text += "settings=" + gcode::settings_text(b.mo.settings) + "\n";
         write_blob(b.dir + "/board.state", text.data(), text.size());
     }
     if (d & D_FRAM) write_blob(b.dir + "/fram.bin", s.fram.data(), s.fram.size());

@@ -51,7 +51,7 @@ public:
     void add(const segment& s);
     // Lines without motion up to total get the time of the last motion.
     void close(uint64_t total);
-    double total_seconds() const { return ends_.empty() ? 0 : ends_.back(); }
+    double total_seconds() const { return sum_; }
     // Planned time by the end of line (1-based; 0 is the start).
     double at_line(uint64_t line) const;
     // Remaining time after line, given the seconds the machine took to get
@@ -61,6 +61,7 @@ public:
 
 private:
     std::vector<float> ends_;   // ends_[k] is the time at the end of line k+1
+    double sum_ = 0;
 };
 
 }  // namespace gcode

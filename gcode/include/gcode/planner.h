@@ -23,6 +23,8 @@ public:
     void add(const axes& from, const move& m, bool exact_stop = false);
     // Plans everything held to a stop and hands it out.
     void flush();
+    // Drops what is held without handing it out: the machine was stopped.
+    void clear();
     size_t held() const { return q_.size(); }
 
 private:
