@@ -48,11 +48,13 @@ protected:
         work.reset();
     }
 
-    // Board (executing line_rate lines a second), window, connection, first poll.
-    void bring_up(double line_rate = 50.0)
+    // Board (executing at most line_rate lines a second, its motion
+    // time_scale times faster than real time), window, connection, first poll.
+    void bring_up(double line_rate = 50.0, double time_scale = 1.0)
     {
         bsim::config cfg = board_config();
         cfg.line_rate = line_rate;
+        cfg.time_scale = time_scale;
         cfg.trace_sink = [this](const std::string& line) {  // on the board's threads
             auto at = line.find("<- #"), c = line.find("cmd=", at == std::string::npos ? line.size() : at);
             if (c == std::string::npos) return;

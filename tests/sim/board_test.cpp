@@ -41,20 +41,6 @@ protected:
         start_board();
         ASSERT_TRUE(open_link());
     }
-    int line(const std::string& text)
-    {
-        auto v = bytes(text + "\n");
-        return send(48, XFER_EXCHANGE, 3, v);
-    }
-    std::string results()
-    {
-        std::string all;
-        for (;;) {
-            auto chunk = read(48, 4, 1400);
-            all.append(chunk.begin(), chunk.end());
-            if (chunk.size() < 1400) return all;
-        }
-    }
     // Creates, writes and closes an SD file the way hosts do.
     void sd_write(const std::string& name, std::vector<uint8_t> data)
     {

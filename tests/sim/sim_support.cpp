@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -90,6 +91,38 @@ std::vector<uint8_t> sim_test::read(uint8_t cmd, uint32_t arg, unsigned short le
 }
 
 std::vector<uint8_t> sim_test::status() { return read(48, 5, 272); }
+
+int sim_test::line(const std::string& text)
+{
+    std::vector<uint8_t> v(text.begin(), text.end());
+    v.push_back('\n');
+    return send(48, XFER_EXCHANGE, 3, v);
+}
+
+std::string sim_test::results()
+{
+    std::string all;
+    for (;;) {
+        auto chunk = read(48, 4, 1400);
+        all.append(chunk.begin(), chunk.end());
+        if (chunk.size() < 1400) return all;
+    }
+}
+
+void sim_test::start_job(const std::string& name, const std::string& program)
+{
+    size_t lines = size_t(std::count(program.begin(), program.end(), '\n'));
+    if (!program.empty() && program.back() != '\n') ++lines;
+    std::string file = "(NFL" + std::to_string(lines) + ")\r\n" + program;
+    std::vector<uint8_t> start(8, 0);
+    start.insert(start.end(), name.begin(), name.end());
+    start.push_back(0);
+    ASSERT_EQ(send(48, XFER_EXCHANGE, 1, start), 0);
+    for (size_t off = 0; off < file.size(); off += 8192) {
+        std::vector<uint8_t> chunk(file.begin() + long(off), file.begin() + long(std::min(off + 8192, file.size())));
+        ASSERT_EQ(send(49, XFER_WRITE, uint32_t(off), chunk), 0);
+    }
+}
 
 bool sim_test::wait_for(const std::function<bool()>& pred, int ms)
 {

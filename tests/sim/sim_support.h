@@ -45,6 +45,12 @@ protected:
     int send(uint8_t cmd, uint8_t type, uint32_t arg) { std::vector<uint8_t> none; return send(cmd, type, arg, none); }
     std::vector<uint8_t> read(uint8_t cmd, uint32_t arg, unsigned short len);
     std::vector<uint8_t> status();
+    // A command line (48/3), and the result text (48/4) read to its end.
+    int line(const std::string& text);
+    std::string results();
+    // Starts an NC job the way hosts do: the start block, then the program
+    // with its line-count header in 8 KiB chunks.
+    void start_job(const std::string& name, const std::string& program);
     // Polls until pred holds or ms pass.
     bool wait_for(const std::function<bool()>& pred, int ms = 3000);
 
