@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "gcode/settings.h"
+
 bool options::has(const std::string& name) const { return std::find(seen.begin(), seen.end(), name) != seen.end(); }
 
 namespace {
@@ -93,6 +95,17 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
             }
             o.size = uint32_t(n);
             o.size_set = true;
+        } else if (name == "setting") {
+            ok = take_value();
+            // Checked against the defaults here so a mistyped key is a usage
+            // error whatever settings the board turns out to have.
+            auto scratch = gcode::machine_settings::defaults();
+            std::string bad;
+            if (ok && !gcode::apply_setting(scratch, value, &bad)) {
+                why = "--setting " + value + ": " + bad;
+                ok = false;
+            }
+            o.settings.push_back(value);
         } else if (name == "static") ok = flag(o.use_static);
         else if (name == "all") ok = flag(o.all);
         else if (name == "json") ok = flag(o.json);
@@ -101,6 +114,8 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
             o.verify = false;
         } else if (name == "watch") ok = flag(o.watch);
         else if (name == "check") ok = flag(o.check);
+        else if (name == "force") ok = flag(o.force);
+        else if (name == "continue-at-stops") ok = flag(o.continue_at_stops);
         else if (name == "yes") ok = flag(o.yes);
         else if (name == "verbose") ok = flag(o.verbose);
         else if (name == "help") ok = flag(o.help);

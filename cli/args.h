@@ -16,6 +16,8 @@ struct options {
     bool verify = true;      // --no-verify clears it
     bool watch = false;      // status --watch
     bool check = false;      // run --check: compare by checksum, not size
+    bool force = false;      // run --force: run a program the check finds faults in
+    bool continue_at_stops = false;  // run --continue-at-stops: continue after M0
     bool yes = false;        // answers yes to confirmations (sd format)
     bool verbose = false;    // library traces to standard error
     bool help = false;
@@ -24,6 +26,7 @@ struct options {
     uint32_t from_line = 0;  // run --from
     bool size_set = false;
     uint32_t size = 0;       // read sizes
+    std::vector<std::string> settings;  // --setting KEY=VALUE, in order
 
     std::vector<std::string> words;  // command words and arguments, in order
     // Option names seen (without dashes), for per-command checks.

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
-#include <vector>
 
+#include "board_result.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "interrupt.h"
@@ -18,7 +18,6 @@
 namespace {
 
 constexpr size_t MAX_LINE = 1278;      // the interpreter's line buffer less line feed and terminator
-constexpr uint16_t RESULT_CAPACITY = 10240;
 
 int read_status(session& s, cnc_status& st)
 {
@@ -79,29 +78,50 @@ int cmd_gcode(session& s, const options& o, const args_list& lines)
     for (const auto& line : lines)
         if (line.size() > MAX_LINE)
             return fail(rc::usage, "a command line holds at most %zu bytes; one has %zu", MAX_LINE, line.size());
+    // What earlier commands or a job left in the result text is read and
+    // dropped first, or it would pass for the answer to the first line.
+    board_result answer, gathered;
+    if (int code = read_board_result(s, answer); code != rc::ok) return code;
     size_t sent = 0;
+    auto show = [&](bool ok) {
+        std::string result = gathered.json();
+        if (o.json) {
+            // The result text is JSON itself when the interpreter answered.
+            json_object out;
+            out.integer("sent", int64_t(sent)).boolean("ok", ok).str("result", result);
+            std::printf("%s\n", out.text().c_str());
+        } else if (!result.empty()) {
+            std::printf("%s\n", result.c_str());
+        }
+        std::fflush(stdout);
+    };
     for (const auto& line : lines) {
         if (int r = s.dev->cnc_parser(line.c_str()); r != PELK_OK) {
             int code = s.failed(r, ("sending [" + line + "]").c_str());
-            if (o.json)
-                std::printf("%s\n", json_object().integer("sent", int64_t(sent)).boolean("ok", false).text().c_str());
+            show(false);
             return code;
         }
         ++sent;
+        if (int code = read_board_result(s, answer); code != rc::ok) {
+            show(false);
+            return code;
+        }
+        // Each line's outcome replaces the one before, as on the board.
+        if (answer.has("ok") || answer.has("err")) {
+            gathered.erase("ok");
+            gathered.erase("err");
+        }
+        gathered.merge(answer);
+        bool alarm = answer.has("alarm");
+        if (!alarm && !answer.has("err")) continue;
+        show(false);
+        std::string why = answer.text("err");
+        if (why.empty()) why = "alarm " + answer.text("alarm");
+        else if (alarm) why += " (alarm " + answer.text("alarm") + ")";
+        if (sent > 1) say("%zu line%s sent before it", sent - 1, sent == 2 ? "" : "s");
+        return fail(alarm ? rc::alarm : rc::program, "[%s]: %s", line.c_str(), why.c_str());
     }
-    std::vector<uint8_t> text(RESULT_CAPACITY + 1, 0);
-    uint16_t got = 0;
-    if (int r = s.dev->cnc_get_results(text.data(), RESULT_CAPACITY, &got); r != PELK_OK)
-        return s.failed(r, "reading the result text");
-    std::string result(reinterpret_cast<const char*>(text.data()), strnlen(reinterpret_cast<const char*>(text.data()), got));
-    if (o.json) {
-        // The result text is JSON itself when the interpreter answered.
-        json_object out;
-        out.integer("sent", int64_t(sent)).boolean("ok", true).str("result", result);
-        std::printf("%s\n", out.text().c_str());
-    } else if (!result.empty()) {
-        std::printf("%s\n", result.c_str());
-    }
+    show(true);
     say("%zu line%s sent", sent, sent == 1 ? "" : "s");
     return rc::ok;
 }

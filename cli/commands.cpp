@@ -24,24 +24,55 @@ const std::vector<command_spec> table = {
      "line).\n"},
     {"gcode", 1, 1000, "json", true, rm::none, cmd_gcode, "LINE...",
      "send command lines to the machine's interpreter",
-     "Sends each LINE (G-code or a \"$\" command) in order, stopping at the first\n"
-     "failure, then prints the interpreter's result text on standard output.\n"},
+     "Sends each LINE (G-code or a \"$\" command) in order and reads the\n"
+     "interpreter's answer after each. A line the interpreter rejects or one that\n"
+     "raises an alarm ends the command: the board's reason is printed on standard\n"
+     "error as \"[LINE]: reason\", with the alarm code when the machine raised an\n"
+     "alarm and the program code otherwise. The result text of the lines sent is\n"
+     "printed on standard output at the end (with --json as the member \"result\"\n"
+     "of an object that also gives \"sent\" and \"ok\").\n"},
     {"stop", 0, 0, "", true, rm::none, cmd_stop, "", "pause the machine", "Pauses the running job.\n"},
     {"continue", 0, 0, "", true, rm::none, cmd_continue, "", "continue a paused job",
      "Continues a paused job.\n"},
     {"reset", 0, 0, "", true, rm::none, cmd_reset, "", "reset the machine", "Resets the machine.\n"},
     {"home", 0, 0, "", true, rm::none, cmd_home, "", "home all axes",
      "Homes the machine (g28.2 on every axis).\n"},
-    {"run", 1, 1, "from check json", true, rm::json_only, cmd_run, "FILE",
+    {"check", 1, 1, "json setting id index static", false, rm::none, cmd_check, "FILE",
+     "check an NC program without running it",
+     "Reads FILE as the machine's interpreter would and prints its line count,\n"
+     "the lines the machine cannot run (\"line N: WORD: why\", the first 20), the\n"
+     "moves beyond the travel, the extent of the motion per axis in machine\n"
+     "coordinates (mm, deg for A B C) and the estimated duration. Needs no board:\n"
+     "the default machine settings apply (travel of +-1000 mm on X Y Z U V W),\n"
+     "unless a board is chosen with --id, --index or --static, which is then asked\n"
+     "for its own. Exits with the program code when the machine cannot run FILE\n"
+     "or FILE is not text.\n"
+     "  --setting KEY=VALUE  change one machine setting, repeatable: rate.X and\n"
+     "                accel.X (per axis, units/min and units/s2), travel.X=MIN:MAX,\n"
+     "                MAX or none, junction, arc_tolerance (mm), tool_change (s),\n"
+     "                feed (units/min until F), lookahead (moves)\n"
+     "  --json        one object: lines, unsupported, beyond_travel ({line, word,\n"
+     "                text} each), extents, estimated_seconds, runnable, not_text\n"},
+    {"run", 1, 1, "from check json setting force continue-at-stops", true, rm::json_only, cmd_run, "FILE",
      "run an NC program and follow it to its end",
-     "Numbers FILE, compares it with the board's copy (by size, or by checksum\n"
-     "with --check), announces the job from line --from (default 0), downloads\n"
-     "it when the copies differ, then shows line, positions and run state until\n"
-     "the job ends. Ctrl-C asks whether to stop (pause) the machine; without a\n"
-     "terminal to ask on, it stops it. The numbered copy (NAME_N.nc) is made in\n"
-     "the working directory and removed once the job has started.\n"
+     "Checks FILE first against the board's machine settings (as check does; the\n"
+     "defaults when the board gives none, --setting on top). A file that is not\n"
+     "text is refused, and so is one with lines the machine cannot run or moves\n"
+     "beyond the travel, unless --force. Then numbers FILE, compares it with the\n"
+     "board's copy (by size, or by checksum with --check), announces the job from\n"
+     "line --from (default 0), downloads it when the copies differ, and shows\n"
+     "line, positions, run state, elapsed and estimated remaining time until the\n"
+     "job ends. Lines the board rejects are reported with its reason (program\n"
+     "code); an alarm ends the job with the board's text (alarm code). When the\n"
+     "program stops itself at M0 the job waits for continue, or is continued\n"
+     "with --continue-at-stops. Ctrl-C asks whether to stop (pause) the machine;\n"
+     "without a terminal to ask on, it stops it. The numbered copy (NAME_N.nc) is\n"
+     "made in the working directory and removed once the job has started.\n"
      "  --from LINE   line to start from\n"
-     "  --check       compare with the board's copy by checksum instead of size\n"},
+     "  --check       compare with the board's copy by checksum instead of size\n"
+     "  --setting KEY=VALUE  change a machine setting for the check (see check)\n"
+     "  --force       run even when the check finds lines the machine cannot run\n"
+     "  --continue-at-stops  continue the job at each M0 instead of waiting\n"},
     {"fpga write", 1, 1, "json no-verify all", true, rm::json_only, cmd_fpga_write, "FILE",
      "erase and program the FPGA configuration flash",
      "Erases the FPGA configuration flash, programs FILE into it and releases\n"

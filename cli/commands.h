@@ -59,6 +59,7 @@ int cmd_update_dc(session&, const options&, const args_list&);
 int cmd_update_boot(session&, const options&, const args_list&);
 int cmd_update_app(session&, const options&, const args_list&);
 int cmd_run(session&, const options&, const args_list&);
+int cmd_check(session&, const options&, const args_list&);
 int cmd_params_get(session&, const options&, const args_list&);
 int cmd_params_set(session&, const options&, const args_list&);
 int cmd_params_save(session&, const options&, const args_list&);

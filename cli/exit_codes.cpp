@@ -14,7 +14,8 @@ const std::vector<doc>& all()
         {refused, "the board or the library refused or failed the operation"},
         {verify, "verification failed: the board holds something other than what was written"},
         {local_file, "a local file could not be read or written, or is empty"},
-        {alarm, "the machine raised an alarm during the job"},
+        {alarm, "the machine raised an alarm during the job or command"},
+        {program, "the program holds lines the machine cannot run, or is not a G-code program"},
         {interrupted, "interrupted with Ctrl-C"},
     };
     return docs;

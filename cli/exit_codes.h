@@ -12,7 +12,8 @@ constexpr int link_lost = 4;      // the connection broke while a command or tra
 constexpr int refused = 5;        // the board or the library refused or failed the operation
 constexpr int verify = 6;         // what the board holds differs from what was written
 constexpr int local_file = 7;     // a local file cannot be read or written, or is empty
-constexpr int alarm = 8;          // the machine raised an alarm while a job ran
+constexpr int alarm = 8;          // the machine raised an alarm during a job or command line
+constexpr int program = 9;        // the program holds lines the machine cannot run, or is not text
 constexpr int interrupted = 130;  // stopped with Ctrl-C
 
 struct doc {

@@ -69,7 +69,7 @@ void print_command_help(const command_spec& c)
         }
         std::printf("\nOptions of this command: %s\n", list.c_str());
     }
-    if (c.needs_board) print_board_choice();
+    if (c.needs_board || std::strstr(c.options, "static")) print_board_choice();
     print_exit_codes();
 }
 

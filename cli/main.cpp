@@ -19,9 +19,11 @@ bool accepts(const command_spec& c, const std::string& option)
     static const char* const everywhere[] = {"help", "version", "verbose"};
     for (const char* e : everywhere)
         if (option == e) return true;
-    if (option == "id" || option == "index" || option == "static") return c.needs_board;
     std::string list = std::string(" ") + c.options + " ";
-    return list.find(" " + option + " ") != std::string::npos;
+    bool listed = list.find(" " + option + " ") != std::string::npos;
+    // Commands that work without a board may still list the board choice.
+    if (option == "id" || option == "index" || option == "static") return c.needs_board || listed;
+    return listed;
 }
 
 int usage_error(const std::string& why)

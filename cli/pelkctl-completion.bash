@@ -12,11 +12,15 @@ _pelkctl()
         cword=$COMP_CWORD
     fi
 
-    local commands="discover info status gcode stop continue reset home run fpga mcu sd update params userdata"
+    local commands="discover info status gcode stop continue reset home check run fpga mcu sd update params userdata"
     local global="--id --index --static --all --json --no-verify --verbose --help --version"
 
     case $prev in
         --id|--index|--from|--size) return ;;
+        --setting)
+            compopt -o nospace 2>/dev/null
+            COMPREPLY=($(compgen -W "rate.x= rate.y= rate.z= rate.a= accel.x= accel.y= accel.z= accel.a= travel.x= travel.y= travel.z= travel.a= junction= arc_tolerance= tool_change= feed= lookahead=" -- "$cur"))
+            return ;;
     esac
 
     # The command words typed so far, options left out.
@@ -24,7 +28,7 @@ _pelkctl()
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case $w in
-            --id|--index|--from|--size) ((i++)); continue ;;
+            --id|--index|--from|--size|--setting) ((i++)); continue ;;
             -*) continue ;;
         esac
         if [[ -z $cmd ]]; then cmd=$w; elif [[ -z $sub ]]; then sub=$w; fi
@@ -34,7 +38,8 @@ _pelkctl()
         local extra=""
         case "$cmd $sub" in
             "status "*) extra="--watch" ;;
-            "run "*) extra="--from --check" ;;
+            "run "*) extra="--from --check --setting --force --continue-at-stops" ;;
+            "check "*) extra="--setting" ;;
             "fpga read"|"sd get") extra="--size" ;;
             "sd format") extra="--yes" ;;
         esac
@@ -53,7 +58,7 @@ _pelkctl()
             update) COMPREPLY=($(compgen -W "spindle dc boot app" -- "$cur")); return ;;
             params) COMPREPLY=($(compgen -W "get set save load" -- "$cur")); return ;;
             userdata) COMPREPLY=($(compgen -W "get set" -- "$cur")); return ;;
-            run) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+            run|check) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         esac
         return
     fi

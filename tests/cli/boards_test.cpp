@@ -24,7 +24,7 @@ TEST(pelkctl_command_line, help_lists_every_command_and_exit_code_and_bad_lines_
         while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
         EXPECT_EQ(::pclose(p), 0);
     }
-    for (const char* c : {"discover", "info", "status", "gcode", "stop", "continue", "reset", "home", "run",
+    for (const char* c : {"discover", "info", "status", "gcode", "stop", "continue", "reset", "home", "check", "run",
                           "fpga write", "fpga read", "fpga erase", "mcu write", "sd put", "sd get", "sd rm",
                           "sd stat", "sd format", "update spindle", "update dc", "update boot", "update app",
                           "params get", "params set", "params save", "params load", "userdata get",
@@ -44,6 +44,8 @@ TEST(pelkctl_command_line, help_lists_every_command_and_exit_code_and_bad_lines_
     EXPECT_EQ(run("status --all"), 2) << "--all only where the table makes sense";
     EXPECT_EQ(run("info --id A --static"), 2);
     EXPECT_EQ(run("run x.nc --size 4"), 2);
+    EXPECT_EQ(run("check x.nc --all"), 2);
+    EXPECT_EQ(run("check x.nc --force"), 2) << "--force belongs to run";
     EXPECT_EQ(run("--index 99 info"), 2);
 }
 

@@ -70,11 +70,13 @@ TEST_F(pelkctl_test, run_follows_the_job_to_its_end_stops_on_ctrl_c_and_reports_
     EXPECT_EQ(r.json()["end_line"].num, 40);
     EXPECT_FALSE(std::filesystem::exists(work_path("part_N.nc"))) << "the numbered copy is removed";
 
-    // A program that leaves the travel range.
+    // A program that leaves the travel range: refused by the check, and
+    // when forced stopped by the machine's alarm, with the board's reason.
     std::ofstream(work_path("crash.nc")) << "G1 x1\nG1 x5000\nG1 x2\n";
-    r = run({"run", "crash.nc"});
+    EXPECT_EQ(run({"run", "crash.nc"}).code, 9);
+    r = run({"run", "crash.nc", "--force"});
     EXPECT_EQ(r.code, 8);
-    EXPECT_TRUE(has(r.err, "alarm code 2")) << r.err;
+    EXPECT_TRUE(has(r.err, "alarm code 2") && has(r.err, "5000")) << r.err;
     EXPECT_EQ(run({"reset"}).code, 0);
     boards[0].reset();
 
