@@ -117,9 +117,19 @@ void execute_line(board::impl& b, const std::string& raw)
             motion = true;
     if (motion && m.alarm) return report_error(b, "alarm " + std::to_string(m.alarm) + ", reset first");
 
-    motion_stop(b);  // the interpreter starts from where the machine is
-    gcode::outcome o = b.mo.eng->run(blk);
-    b.mo.eng->finish();
+    gcode::outcome o;
+    if (m.job.active) {
+        // The job owns the machine: a command line is only checked, so that
+        // one beyond the travel still raises the alarm, and nothing else runs.
+        gcode::interpreter probe = b.mo.eng->interp();
+        for (int i = 0; i < 9; ++i) probe.state().position[size_t(i)] = m.mpos[size_t(i)];
+        o = probe.run(blk, [](const gcode::move&) {});
+        if (o.ok()) return report_error(b, "a job is running: only \"$\" lines are taken");
+    } else {
+        motion_stop(b);  // the interpreter starts from where the machine is
+        o = b.mo.eng->run(blk);
+        b.mo.eng->finish();
+    }
     if (o.problem == gcode::issue::travel) {
         int axis = gcode::axis_index(o.word.empty() ? 'X' : o.word[0]);
         if (axis >= 0) m.limits |= uint16_t(1u << axis);

@@ -281,6 +281,9 @@ private slots:
         QVERIFY(wait_until([] { return !device_open; }));
         QVERIFY(wait_until([&] { return ui()->cbox_eth_dev->count() == 1; }));
         QVERIFY(connect_board());
+        // The job still runs on the board and owns the machine: a move waits for the reset.
+        click(ui()->cnc_reset);
+        QVERIFY(wait_until([&] { return !board()->machine().job_active; }));
         command("G1 Y3");
         QVERIFY(wait_for_text(ui()->cnc_axis_y_mpos, "3"));
     }
