@@ -166,7 +166,9 @@ outcome interpreter::run(const block& b, const std::function<void(const move&)>&
 
     if (!axes_used && (w.any_axis() || (arc_words && (next.motion_mode == 2 || next.motion_mode == 3)))) {
         axes target = target_of(machine_coords);
-        double feed = next.feed > 0 ? next.feed : cfg_.default_feed;
+        double feed = next.feed;
+        if (feed <= 0 && next.motion_mode != 0)
+            return problem(issue::malformed, "F", "a feed move needs a feed rate above 0");
         switch (next.motion_mode) {
         case 0: add(target, motion::rapid, 0); break;
         case 1: add(target, motion::feed, feed); break;

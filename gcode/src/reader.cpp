@@ -51,6 +51,8 @@ bool reader::next(block& out)
         out.why = "line longer than " + std::to_string(MAX_LINE_BYTES) + " bytes";
         return true;
     }
+    // A byte-order mark some editors put at the start of a file is not part of the program.
+    if (line_ == 1 && line_text_.compare(0, 3, "\xEF\xBB\xBF") == 0) line_text_.erase(0, 3);
     parse_block(line_text_, out);
     return true;
 }

@@ -219,6 +219,8 @@ void dispatch(board::impl& b, const request& r, std::vector<uint8_t>& out);
 
 // The machine (machine.cpp, nc_job.cpp, status_block.cpp).
 void execute_line(board::impl& b, const std::string& line);
+// A "$" line of the board's own, from a command line or a job.
+void setting(board::impl& b, const std::string& line);
 void machine_tick(board::impl& b, time_point now, double seconds);
 void add_result(board::impl& b, const std::string& key, const std::string& json_value);
 std::string json_string(const std::string& s);

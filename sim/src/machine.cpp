@@ -28,7 +28,9 @@ void busy(board::impl& b, uint32_t bits, int factor = 1)
 
 void report_error(board::impl& b, const std::string& why) { add_result(b, "err", json_string(why)); }
 
-// "$" lines: colour slots and unlock.
+}  // namespace
+
+// "$" lines: colour slots, unlock and the machine settings.
 void setting(board::impl& b, const std::string& line)
 {
     std::string l;
@@ -55,7 +57,6 @@ void setting(board::impl& b, const std::string& line)
     report_error(b, "unknown setting " + line);
 }
 
-}  // namespace
 
 std::string json_string(const std::string& s)
 {

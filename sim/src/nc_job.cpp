@@ -130,6 +130,7 @@ bool parse_next(board::impl& b, time_point now)
     }
     if (j.skipping) end_skipping(b);
     j.parse_line = number;
+    if (!blk.dollar.empty()) setting(b, blk.dollar);
     gcode::outcome o = b.mo.eng->run(blk);
     if (!o.ok()) {
         // Everything before the line runs; the machine stops before it.
