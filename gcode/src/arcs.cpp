@@ -75,15 +75,21 @@ bool arc_points(const arc_request& a, std::vector<axes>& out, std::string& why)
     double step = r > a.tolerance ? 2 * std::acos(1 - a.tolerance / r) : sweep;
     long chords = long(std::ceil(sweep / std::max(step, 1e-12)));
     chords = std::clamp(chords, 1L, long(MAX_CHORDS));
-    double dir = a.clockwise ? -1 : 1;
+    // The direction to each chord point turns by a fixed step: one rotation
+    // per point instead of a sine and a cosine, exact again at the end.
+    double step_angle = (a.clockwise ? -1 : 1) * sweep / double(chords);
+    double cs = std::cos(step_angle), sn = std::sin(step_angle);
+    double ux = std::cos(a0), uy = std::sin(a0);
     for (long k = 1; k < chords; ++k) {
         double f = double(k) / double(chords);
-        double ang = a0 + dir * sweep * f;
+        double nx = ux * cs - uy * sn;
+        uy = ux * sn + uy * cs;
+        ux = nx;
         double rad = r0 + (r1 - r0) * f;
         axes p;
         for (int i = 0; i < AXES; ++i) p[i] = a.start[i] + (a.end[i] - a.start[i]) * f;
-        p[p0] = cx + rad * std::cos(ang);
-        p[p1] = cy + rad * std::sin(ang);
+        p[p0] = cx + rad * ux;
+        p[p1] = cy + rad * uy;
         out.push_back(p);
     }
     out.push_back(a.end);

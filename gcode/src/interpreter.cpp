@@ -209,11 +209,11 @@ outcome interpreter::run(const block& b, const std::function<void(const move&)>&
                     return problem(issue::malformed, std::string(1, char('I' + n)),
                                    "this offset does not belong to the arc's plane");
             }
-            std::vector<axes> points;
+            points_.clear();
             std::string why;
-            if (!arc_points(a, points, why))
+            if (!arc_points(a, points_, why))
                 return problem(issue::geometry, next.motion_mode == 2 ? "G2" : "G3", why);
-            for (const axes& p : points) add(p, motion::arc, feed);
+            for (const axes& p : points_) add(p, motion::arc, feed);
             break;
         }
         default:

@@ -1,8 +1,10 @@
 // The look-ahead planner. Each new move gets the highest corner speed its
-// junction with the previous move allows; a backward pass then makes every
-// held move able to stop by the end of the last one, a forward pass keeps
-// every speed reachable from the one before. The oldest move leaves once more
-// than the look-ahead are held, its exit speed fixed from then on.
+// junction with the previous move allows. A backward pass then makes every
+// held move able to stop by the end of the newest one; it ends at the first
+// move whose limit does not change, since nothing before it can change
+// either. The oldest move leaves once more than the look-ahead are held:
+// its exit is the next move's limit, or what it can reach from its own
+// entry, whichever is lower.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -13,7 +15,8 @@ namespace gcode {
 
 namespace {
 constexpr double MIN_LENGTH = 1e-9;
-}
+constexpr double INF = std::numeric_limits<double>::infinity();
+}  // namespace
 
 double profile_seconds(double length, double v0, double vc, double v1, double a, double* reached)
 {
@@ -37,125 +40,132 @@ double profile_seconds(double length, double v0, double vc, double v1, double a,
     return (peak - v0) / a + (peak - v1) / a;
 }
 
-planner::planner(const machine_settings& s, sink out) : cfg_(s), out_(std::move(out)) {}
+planner::planner(const machine_settings& s, sink out) : cfg_(s), out_(std::move(out))
+{
+    size_t size = 1;
+    while (size < size_t(std::max(1, cfg_.lookahead)) + 1) size *= 2;
+    buf_.resize(size);
+    mask_ = size - 1;
+    for (int i = 0; i < AXES; ++i) rate_[size_t(i)] = cfg_.max_rate[size_t(i)] / 60;
+}
+
+void planner::push(const item& it)
+{
+    at(count_) = it;
+    ++count_;
+    plan_back();
+    while (count_ > size_t(std::max(1, cfg_.lookahead))) emit_front();
+}
 
 void planner::add(const axes& from, const move& m, bool exact_stop)
 {
     item it;
-    it.seg.start = from;
-    it.seg.end = is_pause(m.kind) ? from : m.end;
-    it.seg.line = m.line;
-    it.seg.kind = m.kind;
-    it.seg.feed = m.feed;
+    segment& s = it.seg;
+    s.start = from;
+    s.line = m.line;
+    s.kind = m.kind;
+    s.feed = m.feed;
     if (is_pause(m.kind)) {
-        it.seg.seconds = std::max(0.0, m.seconds);
-        q_.push_back(it);
+        s.end = from;
+        s.seconds = std::max(0.0, m.seconds);
         prev_pause_ = true;
-    } else {
-        double len2 = 0;
-        for (int i = 0; i < AXES; ++i) {
-            double d = m.end[i] - from[i];
-            len2 += d * d;
-        }
-        double len = std::sqrt(len2);
-        if (len < MIN_LENGTH) {
-            if (m.kind != motion::home) return;  // nothing moves
-            // Homing where the machine already stands still homes it.
-            q_.push_back(it);
-            prev_pause_ = true;
-            replan();
-            while (q_.size() > size_t(std::max(1, cfg_.lookahead))) emit_front();
-            return;
-        }
-        double v = m.feed > 0 ? m.feed / 60 : std::numeric_limits<double>::infinity();
-        double a = std::numeric_limits<double>::infinity();
-        for (int i = 0; i < AXES; ++i) {
-            double u = (m.end[i] - from[i]) / len;
-            it.unit[i] = u;
-            if (std::fabs(u) < 1e-12) continue;
-            v = std::min(v, cfg_.max_rate[i] / 60 / std::fabs(u));
-            a = std::min(a, cfg_.accel[i] / std::fabs(u));
-        }
-        it.seg.length = len;
-        it.seg.cruise = v;
-        it.seg.accel = a;
-        if (prev_pause_ || exact_stop) {
-            it.max_entry = 0;
-        } else {
-            // The angle between the two paths sets how fast the corner can be
-            // taken while staying within the junction deviation.
-            double cos_theta = 0;
-            for (int i = 0; i < AXES; ++i) cos_theta -= prev_unit_[i] * it.unit[i];
-            double limit = std::min(v, prev_speed_);
-            if (cos_theta > 0.999999) {
-                limit = 0;  // a reversal
-            } else if (cos_theta > -0.999999) {
-                double sin_half = std::sqrt((1 - cos_theta) / 2);
-                double vj2 = a * cfg_.junction_deviation * sin_half / (1 - sin_half);
-                limit = std::min(limit, std::sqrt(vj2));
-            }
-            it.max_entry = limit;
-        }
-        prev_unit_ = it.unit;
-        prev_speed_ = v;
-        prev_pause_ = false;
-        q_.push_back(it);
+        return push(it);
     }
-    replan();
-    while (q_.size() > size_t(std::max(1, cfg_.lookahead))) emit_front();
+    s.end = m.end;
+    axes d;
+    double len2 = 0;
+    for (int i = 0; i < AXES; ++i) {
+        d[size_t(i)] = m.end[size_t(i)] - from[size_t(i)];
+        len2 += d[size_t(i)] * d[size_t(i)];
+    }
+    double len = std::sqrt(len2);
+    if (len < MIN_LENGTH) {
+        if (m.kind != motion::home) return;  // nothing moves
+        prev_pause_ = true;  // homing where the machine stands still homes it
+        return push(it);
+    }
+    double inv = 1 / len, v = m.feed > 0 ? m.feed / 60 : INF, a = INF, cos_theta = 0;
+    axes unit;
+    for (int i = 0; i < AXES; ++i) {
+        double u = d[size_t(i)] * inv;
+        unit[size_t(i)] = u;
+        cos_theta -= prev_unit_[size_t(i)] * u;
+        double au = std::fabs(u);
+        if (au < 1e-12) continue;
+        // Divide only where this axis is the one that limits.
+        if (v * au > rate_[size_t(i)]) v = rate_[size_t(i)] / au;
+        if (a * au > cfg_.accel[size_t(i)]) a = cfg_.accel[size_t(i)] / au;
+    }
+    s.length = len;
+    s.cruise = v;
+    s.accel = a;
+    it.reach2 = 2 * a * len;
+    if (prev_pause_ || exact_stop) {
+        it.max_entry2 = 0;
+    } else {
+        // The angle between the two paths sets how fast the corner can be
+        // taken while staying within the junction deviation.
+        double limit = std::min(v, prev_speed_);
+        double limit2 = limit * limit;
+        if (cos_theta > 0.999999) {
+            limit2 = 0;  // a reversal
+        } else if (cos_theta > -0.999999) {
+            double sin_half = std::sqrt((1 - cos_theta) / 2);
+            limit2 = std::min(limit2, a * cfg_.junction_deviation * sin_half / (1 - sin_half));
+        }
+        it.max_entry2 = limit2;
+    }
+    prev_unit_ = unit;
+    prev_speed_ = v;
+    prev_pause_ = false;
+    push(it);
 }
 
-void planner::replan()
+void planner::plan_back()
 {
-    if (q_.empty()) return;
-    // Backward: every move must be able to brake to a stop at the end of the plan.
-    double next_entry = 0;
-    for (size_t k = q_.size(); k-- > 1;) {
-        item& it = q_[k];
-        double brake = std::sqrt(next_entry * next_entry + 2 * it.seg.accel * it.seg.length);
-        if (it.seg.length == 0) brake = 0;
-        it.entry = std::min(it.max_entry, brake);
-        next_entry = it.entry;
-    }
-    // Forward: the front's entry is fixed (the previous segment left at it);
-    // each next entry must be reachable.
-    q_[0].entry = last_exit_;
-    for (size_t k = 0; k + 1 < q_.size(); ++k) {
-        const item& it = q_[k];
-        double reach = it.seg.length > 0 ? std::sqrt(it.entry * it.entry + 2 * it.seg.accel * it.seg.length) : 0;
-        q_[k + 1].entry = std::min(q_[k + 1].entry, reach);
+    // The newest move must stop at its end.
+    double next2 = 0;
+    for (size_t k = count_; k-- > 1;) {
+        item& it = at(k);
+        double back2 = std::min(it.max_entry2, next2 + it.reach2);
+        if (back2 == it.back2 && k + 1 < count_) break;  // unchanged: so is everything before it
+        it.back2 = back2;
+        next2 = back2;
     }
 }
 
 void planner::emit_front()
 {
-    item it = q_.front();
-    q_.pop_front();
+    item& it = at(0);
     segment& s = it.seg;
-    double exit = q_.empty() ? 0 : q_.front().entry;
+    double exit2 = 0;
+    if (count_ > 1) exit2 = std::min(at(1).back2, entry2_ + it.reach2);
     if (s.length > 0) {
-        s.entry = it.entry;
-        s.exit = exit;
+        s.entry = std::sqrt(entry2_);
+        s.exit = std::sqrt(exit2);
         double reached = 0;
         s.seconds = profile_seconds(s.length, s.entry, s.cruise, s.exit, s.accel, &reached);
         s.cruise = reached;
+    } else {
+        exit2 = 0;
     }
-    last_exit_ = s.length > 0 ? exit : 0;
+    entry2_ = exit2;
     out_(s);
+    head_ = (head_ + 1) & mask_;
+    --count_;
 }
 
 void planner::clear()
 {
-    q_.clear();
-    last_exit_ = 0;
+    head_ = count_ = 0;
+    entry2_ = 0;
     prev_pause_ = true;
 }
 
 void planner::flush()
 {
-    replan();
-    while (!q_.empty()) emit_front();
-    last_exit_ = 0;
+    while (count_ > 0) emit_front();
+    entry2_ = 0;
     prev_pause_ = true;  // the machine has stopped: the next move starts from rest
 }
 

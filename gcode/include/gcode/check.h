@@ -56,6 +56,7 @@ public:
     double at_line(uint64_t line) const;
     // Remaining time after line, given the seconds the machine took to get
     // there: the plan's remainder scaled by actual over planned time so far.
+    // A board reports the line under way: the last one finished is the one before.
     double remaining(uint64_t line, double elapsed) const;
     size_t memory_bytes() const { return ends_.capacity() * sizeof(float); }
 

@@ -77,7 +77,8 @@ public:
 private:
     machine_settings cfg_;
     modal_state st_;
-    std::vector<move> scratch_;
+    std::vector<move> scratch_;   // the block's moves until it is known to run
+    std::vector<axes> points_;    // an arc's chord ends
 };
 
 }  // namespace gcode

@@ -6,7 +6,7 @@
 #pragma once
 
 #include <cstddef>
-#include <deque>
+#include <vector>
 #include <functional>
 
 #include "gcode/interpreter.h"
@@ -19,32 +19,36 @@ public:
     using sink = std::function<void(const segment&)>;
     planner(const machine_settings& s, sink out);
 
-    // position: where the machine is before the move (the previous end).
+    // from: where the machine is before the move (the previous end).
     void add(const axes& from, const move& m, bool exact_stop = false);
     // Plans everything held to a stop and hands it out.
     void flush();
     // Drops what is held without handing it out: the machine was stopped.
     void clear();
-    size_t held() const { return q_.size(); }
+    size_t held() const { return count_; }
 
 private:
+    // Speeds are kept squared: the passes then add and compare, no roots.
     struct item {
         segment seg;
-        axes unit{};
-        double max_entry = 0;   // junction limit with the previous move
-        double entry = 0;
-        bool fixed_entry = false;
+        double max_entry2 = 0;  // junction limit with the previous move
+        double reach2 = 0;      // 2 a L: what the move adds to a squared speed
+        double back2 = 0;       // highest entry from which the rest can still stop
     };
-    void replan();
+    item& at(size_t k) { return buf_[(head_ + k) & mask_]; }
+    void push(const item& it);
+    void plan_back();
     void emit_front();
 
     machine_settings cfg_;
     sink out_;
-    std::deque<item> q_;
-    double last_exit_ = 0;      // exit speed of the last segment handed out
+    std::vector<item> buf_;     // ring of the held moves, a power of two long
+    size_t mask_ = 0, head_ = 0, count_ = 0;
+    double entry2_ = 0;         // squared entry of the front move, fixed by the one before
     axes prev_unit_{};          // direction of the last move added
     double prev_speed_ = 0;     // its top speed
     bool prev_pause_ = true;    // the machine stands before the next move
+    axes rate_{};               // per-axis limits in units per second
 };
 
 // Time to cover length starting at v0, cruising at most at vc and ending at
