@@ -141,7 +141,8 @@ TEST_F(pelkctl_test, run_refuses_what_the_check_finds_before_any_download)
     r = run({"run", "--force", "--json", "oword.nc"});
     EXPECT_TRUE(fs::exists(board.sd_path("oword_N.nc")));
     EXPECT_EQ(r.code, PROGRAM_CODE) << r.err;
-    const jvalue& rejected = r.json()["rejected"];
+    jvalue out = r.json();  // the reference below must not outlive it
+    const jvalue& rejected = out["rejected"];
     ASSERT_FALSE(rejected.items.empty()) << r.out;
     EXPECT_EQ(rejected[0]["line"].num, 2) << r.out;
 }
