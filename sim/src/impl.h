@@ -222,6 +222,8 @@ void execute_line(board::impl& b, const std::string& line);
 // A "$" line of the board's own, from a command line or a job.
 void setting(board::impl& b, const std::string& line);
 void machine_tick(board::impl& b, time_point now, double seconds);
+// Advances a running job by one tick of seconds (job_run.cpp).
+void job_step(board::impl& b, time_point now, double seconds);
 void add_result(board::impl& b, const std::string& key, const std::string& json_value);
 std::string json_string(const std::string& s);
 std::vector<uint8_t> build_status(const board::impl& b);
