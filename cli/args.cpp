@@ -106,7 +106,23 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
                 ok = false;
             }
             o.settings.push_back(value);
-        } else if (name == "static") ok = flag(o.use_static);
+        } else if (name == "capacity") {
+            ok = take_value();
+            if (ok && (!read_number(value, UINT32_MAX, n) || n == 0)) {
+                why = "--capacity needs a byte count above 0, not '" + value + "'";
+                ok = false;
+            }
+            o.capacity = n;
+            o.capacity_set = true;
+        } else if (name == "record") {
+            ok = take_value();
+            if (ok && value.empty()) {
+                why = "--record needs a file name";
+                ok = false;
+            }
+            o.record = value;
+        } else if (name == "skip-same") ok = flag(o.skip_same);
+        else if (name == "static") ok = flag(o.use_static);
         else if (name == "all") ok = flag(o.all);
         else if (name == "json") ok = flag(o.json);
         else if (name == "no-verify") {

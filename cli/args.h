@@ -27,6 +27,10 @@ struct options {
     bool size_set = false;
     uint32_t size = 0;       // read sizes
     std::vector<std::string> settings;  // --setting KEY=VALUE, in order
+    bool capacity_set = false;
+    uint64_t capacity = 0;   // --capacity: what the target holds, for boards not in the table
+    std::string record;      // --record FILE: one JSON line per board and operation
+    bool skip_same = false;  // --skip-same: leave a target that holds the same image
 
     std::vector<std::string> words;  // command words and arguments, in order
     // Option names seen (without dashes), for per-command checks.

@@ -9,6 +9,7 @@
 #include "output.h"
 #include "sd_queries.h"
 #include "transfer_common.h"
+#include "transfer_safety.h"
 
 namespace {
 constexpr uint32_t SD_OP_WRITE = 4, SD_OP_READ = 5, SD_OP_ERASE = 6, SD_OP_CHECKSUM = 8, SD_OP_FORMAT = 9;
@@ -27,13 +28,27 @@ int cmd_sd_put(session& s, const options& o, const args_list& args)
 {
     const std::string& file = args[0];
     uint64_t size = 0;
-    if (int code = check_source(file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, pelk::image_target::sd_file, file, &size); code != rc::ok) return code;
+    if (o.skip_same) {
+        bool same = false;
+        if (int code = sd_holds_same(s, file, size, &same); code != rc::ok) return code;
+        if (same) {
+            say("sd put: %s: the card holds the same file (size and checksum); skipped", file.c_str());
+            s.put("skipped", "yes", "true");
+            return rc::ok;
+        }
+    }
+    catch_interrupt();
     _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_WRITE, file);
     m.check = 1;  // the board checks the data against the checksum sent after it
     transfer_outcome t = run_transfer("sd put", size, [&](int32_t* counter) {
         m.progress = counter;
         return mcu_bsp_sdcard(&m);
     });
+    if (t.interrupted && t.result != PELK_OK)
+        return transfer_cut(s, "sd put", "SD card file", t.bytes, size,
+                            sd_remove_partial(file) ? "the partial file on the card was erased"
+                                                    : "the partial file on the card could not be erased (sd rm it)");
     if (t.result != PELK_OK) return s.failed(t.result, "sd put");
     if (o.verify)
         if (int code = sd_verify_checksum(s, file, file, "sd put verify"); code != rc::ok) return code;

@@ -10,7 +10,7 @@ const std::vector<command_spec> table = {
      "Lists the index, machine id and address of every board that answers\n"
      "discovery, ordered by address (the order --index and --all use). Fails\n"
      "with the no-board code when none answers.\n"},
-    {"info", 0, 0, "json all", true, rm::always, cmd_info, "",
+    {"info", 0, 0, "json all record", true, rm::always, cmd_info, "",
      "product, variant, firmware versions and board identifier",
      "Connects and prints the product, hardware variant, firmware version, drive\n"
      "firmware version and 12-byte board identifier. A product id the board\n"
@@ -53,7 +53,7 @@ const std::vector<command_spec> table = {
      "                feed (units/min until F), lookahead (moves)\n"
      "  --json        one object: lines, unsupported, beyond_travel ({line, word,\n"
      "                text} each), extents, estimated_seconds, runnable, not_text\n"},
-    {"run", 1, 1, "from check json setting force continue-at-stops", true, rm::json_only, cmd_run, "FILE",
+    {"run", 1, 1, "from check json setting force continue-at-stops record", true, rm::json_only, cmd_run, "FILE",
      "run an NC program and follow it to its end",
      "Checks FILE first against the board's machine settings (as check does; the\n"
      "defaults when the board gives none, --setting on top). A file that is not\n"
@@ -73,28 +73,40 @@ const std::vector<command_spec> table = {
      "  --setting KEY=VALUE  change a machine setting for the check (see check)\n"
      "  --force       run even when the check finds lines the machine cannot run\n"
      "  --continue-at-stops  continue the job at each M0 instead of waiting\n"},
-    {"fpga write", 1, 1, "json no-verify all", true, rm::json_only, cmd_fpga_write, "FILE",
+    {"fpga write", 1, 1, "json no-verify all capacity record skip-same", true, rm::json_only, cmd_fpga_write, "FILE",
      "erase and program the FPGA configuration flash",
      "Erases the FPGA configuration flash, programs FILE into it and releases\n"
      "the FPGA. Unless --no-verify, the flash is then read back and compared\n"
      "with FILE. Reading the flash holds the FPGA's programming line low, as\n"
-     "fpga read does, so a verified board loads the new image when it restarts.\n"},
+     "fpga read does, so a verified board loads the new image when it restarts.\n"
+     "Before anything is erased FILE is checked: an empty file, one larger than\n"
+     "the flash (16 MiB; --capacity BYTES for a board family not known here) and\n"
+     "a text file (an NC program, a listing) are refused with the local-file\n"
+     "code. Ctrl-C ends the write after the chunk in flight and says how much of\n"
+     "the image the flash holds (exit 130). --record FILE appends a JSON line\n"
+     "about the write; --skip-same is answered with a note: the board offers no\n"
+     "checksum of the flash, so the image is written.\n"},
     {"fpga read", 1, 1, "json size", true, rm::json_only, cmd_fpga_read, "FILE",
      "read the FPGA configuration flash back into FILE",
      "Reads the flash into FILE until the board has no more data, or --size\n"
      "bytes (default 209715200).\n"},
     {"fpga erase", 0, 0, "json", true, rm::json_only, cmd_fpga_erase, "", "erase the FPGA configuration flash",
      "Erases the FPGA configuration flash.\n"},
-    {"mcu write", 1, 1, "json no-verify all", true, rm::json_only, cmd_mcu_write, "FILE",
+    {"mcu write", 1, 1, "json no-verify all capacity record skip-same", true, rm::json_only, cmd_mcu_write, "FILE",
      "write the MCU application",
      "Writes FILE as the MCU application. Only a board whose firmware reports\n"
      "major version 0 (erased, in its loader) takes it; others are refused. The\n"
-     "board cannot read the application back, so it is not verified.\n"},
-    {"sd put", 1, 1, "json no-verify all", true, rm::json_only, cmd_sd_put, "FILE",
+     "board cannot read the application back, so it is not verified. FILE is\n"
+     "checked first as for fpga write (at most 1 MiB). Ctrl-C, --record and\n"
+     "--skip-same as for fpga write.\n"},
+    {"sd put", 1, 1, "json no-verify all capacity record skip-same", true, rm::json_only, cmd_sd_put, "FILE",
      "copy a file to the SD card",
      "Copies FILE to the board's SD card under the same name (the path as\n"
      "given). Unless --no-verify, the card's checksum of the file is compared\n"
-     "with the local one afterwards.\n"},
+     "with the local one afterwards. An empty file and one of 4 GiB or more are\n"
+     "refused. Ctrl-C ends the copy after the chunk in flight and erases the\n"
+     "partial file on the card (exit 130). --skip-same leaves a file the card\n"
+     "holds with the same size and checksum. --record as for fpga write.\n"},
     {"sd get", 1, 1, "json no-verify size", true, rm::json_only, cmd_sd_get, "NAME",
      "copy a file from the SD card",
      "Copies NAME from the SD card into the local file NAME (missing local\n"
@@ -108,15 +120,18 @@ const std::vector<command_spec> table = {
     {"sd format", 0, 0, "json yes", true, rm::json_only, cmd_sd_format, "", "format the SD card",
      "Formats the board's SD card. Asks first on a terminal; --yes skips the\n"
      "question (and is needed without a terminal). Do not run jobs meanwhile.\n"},
-    {"update spindle", 1, 1, "json no-verify", true, rm::json_only, cmd_update_spindle, "FILE",
+    {"update spindle", 1, 1, "json no-verify capacity record skip-same", true, rm::json_only, cmd_update_spindle, "FILE",
      "update the spindle drive firmware",
      "Stages FILE on the SD card, checks it there (unless --no-verify), starts\n"
-     "the spindle drive update and follows the board's progress to its end.\n"},
-    {"update dc", 1, 1, "json no-verify", true, rm::json_only, cmd_update_dc, "FILE",
+     "the spindle drive update and follows the board's progress to its end.\n"
+     "FILE is checked first as for fpga write (at most 1 MiB, not text). Ctrl-C\n"
+     "while staging erases the partial file on the card; once the board updates\n"
+     "the drive it carries on by itself. --record as for fpga write.\n"},
+    {"update dc", 1, 1, "json no-verify capacity record skip-same", true, rm::json_only, cmd_update_dc, "FILE",
      "update the dc drive firmware", "As update spindle, for the dc drive.\n"},
-    {"update boot", 1, 1, "json no-verify", true, rm::json_only, cmd_update_boot, "FILE",
+    {"update boot", 1, 1, "json no-verify capacity record skip-same", true, rm::json_only, cmd_update_boot, "FILE",
      "update the boot program from the SD card", "As update spindle, for the MCU's boot program.\n"},
-    {"update app", 1, 1, "json no-verify", true, rm::json_only, cmd_update_app, "FILE",
+    {"update app", 1, 1, "json no-verify capacity record skip-same", true, rm::json_only, cmd_update_app, "FILE",
      "update the MCU application from the SD card", "As update spindle, for the MCU application.\n"},
     {"params get", 0, 1, "json", true, rm::none, cmd_params_get, "[INDEX]",
      "print the active parameter table",

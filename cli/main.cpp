@@ -10,6 +10,7 @@
 #include "help.h"
 #include "library_trace.h"
 #include "output.h"
+#include "record.h"
 #include "report.h"
 
 namespace {
@@ -84,7 +85,11 @@ int main(int argc, char** argv)
     if (o.all) return run_on_all_boards(s, o, *c, args);
     int code = rc::ok;
     if (c->needs_board) code = s.connect(o);
-    if (code == rc::ok) code = c->run(s, o, args);
+    if (code == rc::ok) {
+        record_context rec = record_begin(s, o, *c);
+        code = c->run(s, o, args);
+        code = record_end(rec, s, o, *c, args, code);
+    }
     print_report(s, c->report, o.json, code);
     s.close();
     std::fflush(stdout);
