@@ -11,6 +11,11 @@ struct options {
     int index = -1;          // --index: position in the discovery list
     bool use_static = false; // --static: the fixed default address
     bool all = false;        // --all: every discovered board in turn
+    std::string address;     // --address: the discovered board at this IPv4 address
+    bool discover_wait_set = false;
+    uint32_t discover_wait_ms = 0;  // --discover-timeout: keep asking this long
+    std::string as;          // sd put --as: the name on the card
+    bool truncate = false;   // userdata set id --truncate: cut an over-long identifier
 
     bool json = false;
     bool verify = true;      // --no-verify clears it

@@ -7,6 +7,7 @@
 #include "interrupt.h"
 #include "local_files.h"
 #include "output.h"
+#include "card_names.h"
 #include "sd_queries.h"
 #include "transfer_common.h"
 #include "transfer_safety.h"
@@ -26,9 +27,16 @@ int need_file(session& s, const std::string& name, uint32_t* size)
 
 int cmd_sd_put(session& s, const options& o, const args_list& args)
 {
-    const std::string& file = args[0];
+    const std::string& source = args[0];
+    std::string card;
+    if (int code = card_name_for(o, source, &card); code != rc::ok) return code;
     uint64_t size = 0;
-    if (int code = check_image(o, pelk::image_target::sd_file, file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, pelk::image_target::sd_file, source, &size); code != rc::ok) return code;
+    // The library reads the file by the name it gives the card: from here on
+    // the card's name reaches the local file.
+    card_stage stage;
+    if (int code = stage.enter(source, card); code != rc::ok) return code;
+    const std::string& file = card;
     if (o.skip_same) {
         bool same = false;
         if (int code = sd_holds_same(s, file, size, &same); code != rc::ok) return code;
@@ -52,6 +60,8 @@ int cmd_sd_put(session& s, const options& o, const args_list& args)
     if (t.result != PELK_OK) return s.failed(t.result, "sd put");
     if (o.verify)
         if (int code = sd_verify_checksum(s, file, file, "sd put verify"); code != rc::ok) return code;
+    if (card != source) say("sd put: %s stored on the card as %s", source.c_str(), card.c_str());
+    s.put("name", card);
     report_transfer(s, "sd put", t, o.verify ? verification::done : verification::skipped);
     return rc::ok;
 }
@@ -132,4 +142,12 @@ int cmd_sd_format(session& s, const options& o, const args_list&)
     if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd format");
     say("sd format: done");
     return rc::ok;
+}
+
+int cmd_sd_ls(session&, const options&, const args_list&)
+{
+    // The board answers for one file at a time (size, checksum); its
+    // protocol has no request that lists the card.
+    return fail(rc::refused, "sd ls: the board cannot list its card; ask for a file by name with "
+                "`pelkctl sd stat NAME`");
 }
