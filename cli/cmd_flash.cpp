@@ -27,6 +27,9 @@ int verify_fpga(session& s, const std::string& file, uint64_t size)
         m.progress = counter;
         return mcu_bsp_fpga_flash(&m);
     });
+    if (t.interrupted)
+        return fail(rc::interrupted, "fpga verify: interrupted: the image is written but not verified (fpga write "
+                    "again checks it)");
     if (t.result != PELK_OK) return s.failed(t.result, "fpga verify: reading the flash back");
     uint64_t where = 0;
     int same = compare_files(file, back.path, size, &where);

@@ -16,7 +16,8 @@ _pelkctl()
     local global="--id --index --static --all --json --no-verify --verbose --help --version"
 
     case $prev in
-        --id|--index|--from|--size) return ;;
+        --id|--index|--from|--size|--capacity) return ;;
+        --record) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --setting)
             compopt -o nospace 2>/dev/null
             COMPREPLY=($(compgen -W "rate.x= rate.y= rate.z= rate.a= accel.x= accel.y= accel.z= accel.a= travel.x= travel.y= travel.z= travel.a= junction= arc_tolerance= tool_change= feed= lookahead=" -- "$cur"))
@@ -28,7 +29,7 @@ _pelkctl()
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case $w in
-            --id|--index|--from|--size|--setting) ((i++)); continue ;;
+            --id|--index|--from|--size|--setting|--capacity|--record) ((i++)); continue ;;
             -*) continue ;;
         esac
         if [[ -z $cmd ]]; then cmd=$w; elif [[ -z $sub ]]; then sub=$w; fi
@@ -42,6 +43,10 @@ _pelkctl()
             "check "*) extra="--setting" ;;
             "fpga read"|"sd get") extra="--size" ;;
             "sd format") extra="--yes" ;;
+        esac
+        case "$cmd $sub" in
+            "fpga write"|"mcu write"|"sd put"|"update "*) extra="$extra --capacity --record --skip-same" ;;
+            "info "*|"run "*) extra="$extra --record" ;;
         esac
         COMPREPLY=($(compgen -W "$global $extra" -- "$cur"))
         return
