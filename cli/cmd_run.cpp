@@ -3,6 +3,7 @@
 // then the job followed to its end with the board's own account of rejected
 // lines, alarms and stops.
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -112,8 +113,7 @@ private:
 enum class choice { no_terminal, stop, resume };
 
 // Asks on the controlling terminal whether the paused job stops or goes on.
-// Ctrl-C while the question waits (the read ends with EINTR, the handler is
-// installed without SA_RESTART) and a terminal that closes both mean stop.
+// Ctrl-C while the question waits and a terminal that closes both mean stop.
 choice ask_stop_or_continue(uint32_t line)
 {
     int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -124,12 +124,25 @@ choice ask_stop_or_continue(uint32_t line)
     for (bool asking = true; asking;) {
         if (::write(fd, question.data(), question.size()) < 0) break;
         char buf[64];
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) {
-            take_interrupt();
-            break;
+        ssize_t n = -1;
+        // Waits in short steps: a Ctrl-C that comes just before the read
+        // would otherwise leave it blocked.
+        bool interrupted = false;
+        for (;;) {
+            if (take_interrupt()) {
+                interrupted = true;
+                break;
+            }
+            pollfd p{fd, POLLIN, 0};
+            int ready = ::poll(&p, 1, 100);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready != 0) {
+                n = ::read(fd, buf, sizeof buf);
+                if (n < 0 && errno == EINTR) continue;
+                break;
+            }
         }
-        if (n <= 0) break;
+        if (interrupted || n <= 0) break;
         for (ssize_t i = 0; i < n; ++i) {
             char c = buf[i];
             if (c == 's' || c == 'S') asking = false;
