@@ -1,5 +1,6 @@
 #include "flash_capacity.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -151,9 +152,11 @@ image_check check_image_file(const std::string& path, image_target target, int p
         std::fclose(f);
         return out;
     }
-    // Images are at most a few MiB here: read whole, so that a UTF-8
-    // sequence is never judged across a block boundary.
-    std::vector<unsigned char> data(size_t(out.size));
+    // Images are at most a few MiB here: read in one piece, so that a UTF-8
+    // sequence is never judged across a block boundary. A capacity raised
+    // with an override could be far larger; 16 MiB of text is text enough.
+    constexpr uint64_t TEXT_SCAN_LIMIT = 16 * MiB;
+    std::vector<unsigned char> data(size_t(std::min(out.size, TEXT_SCAN_LIMIT)));
     bool read_ok = std::fread(data.data(), 1, data.size(), f) == data.size();
     std::fclose(f);
     if (!read_ok) {
