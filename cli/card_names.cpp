@@ -53,6 +53,7 @@ int card_stage::enter(const std::string& source, const std::string& name)
     if (!ec) fs::create_symlink(target, link, ec);
     if (ec) return fail(rc::local_file, "sd put: cannot stage %s as %s: %s", source.c_str(), name.c_str(),
                         ec.message().c_str());
+    note("sd put: %s goes to the card as %s (through %s)", source.c_str(), name.c_str(), link.c_str());
     home = fs::current_path(ec).string();
     if (ec || ::chdir(dir.c_str()) != 0) {
         home.clear();

@@ -276,7 +276,7 @@ int cmd_run(session& s, const options& o, const args_list& args)
     const std::string name = numbered_name(file);
     job_display display(total);
     std::vector<rejected_line> rejected;
-    bool seen_running = false, ours = false;
+    bool seen_running = false, ours = false, pipeline_noted = false;
     clock_type::time_point idle_since{}, run_since{}, last_poll = begin;
     double paused_seconds = 0;
     bool continue_pending = false;
@@ -341,6 +341,10 @@ int cmd_run(session& s, const options& o, const args_list& args)
         if (!downloading && start_result != PELK_OK) {
             display.end();
             return finish(s.failed(start_result, "run: starting the job"));
+        }
+        if (!downloading && !pipeline_noted) {
+            note("run: the board has the program and the job is announced; following it");
+            pipeline_noted = true;
         }
         // Until the board reports this job running, its line and download
         // count still belong to the one before; once the pipeline is through,
