@@ -5,6 +5,7 @@
 
 #include "exit_codes.h"
 #include "output.h"
+#include "record.h"
 #include "report.h"
 
 int run_on_all_boards(session& s, const options& o, const command_spec& c, const args_list& args)
@@ -30,7 +31,11 @@ int run_on_all_boards(session& s, const options& o, const command_spec& c, const
         clear_failure();
         s.report.clear();
         int r = s.open_entry(b);
-        if (r == rc::ok) r = c.run(s, o, args);
+        if (r == rc::ok) {
+            record_context rec = record_begin(s, o, c);
+            r = c.run(s, o, args);
+            r = record_end(rec, s, o, c, args, r);
+        }
         s.close();
         // The board's own columns are in the table already.
         std::vector<report_field> fields;

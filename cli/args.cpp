@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "gcode/settings.h"
@@ -72,7 +73,35 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
                 ok = false;
             }
             o.id = value;
-        } else if (name == "index") {
+        } else if (name == "address") {
+            ok = take_value();
+            unsigned a, b, c, d;
+            char end;
+            if (ok && (std::sscanf(value.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4 || a > 255 || b > 255 ||
+                       c > 255 || d > 255)) {
+                why = "--address needs an IPv4 address A.B.C.D, not '" + value + "'";
+                ok = false;
+            }
+            o.address = ok ? std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." +
+                                 std::to_string(d)
+                           : value;
+        } else if (name == "discover-timeout") {
+            ok = take_value();
+            if (ok && !read_number(value, 600000, n)) {
+                why = "--discover-timeout needs milliseconds from 0 to 600000, not '" + value + "'";
+                ok = false;
+            }
+            o.discover_wait_ms = uint32_t(n);
+            o.discover_wait_set = true;
+        } else if (name == "as") {
+            ok = take_value();
+            if (ok && value.empty()) {
+                why = "--as needs a name for the card";
+                ok = false;
+            }
+            o.as = value;
+        } else if (name == "truncate") ok = flag(o.truncate);
+        else if (name == "index") {
             ok = take_value();
             if (ok && !read_number(value, 31, n)) {
                 why = "--index needs a number from 0 to 31, not '" + value + "'";
@@ -106,7 +135,23 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
                 ok = false;
             }
             o.settings.push_back(value);
-        } else if (name == "static") ok = flag(o.use_static);
+        } else if (name == "capacity") {
+            ok = take_value();
+            if (ok && (!read_number(value, UINT32_MAX, n) || n == 0)) {
+                why = "--capacity needs a byte count above 0, not '" + value + "'";
+                ok = false;
+            }
+            o.capacity = n;
+            o.capacity_set = true;
+        } else if (name == "record") {
+            ok = take_value();
+            if (ok && value.empty()) {
+                why = "--record needs a file name";
+                ok = false;
+            }
+            o.record = value;
+        } else if (name == "skip-same") ok = flag(o.skip_same);
+        else if (name == "static") ok = flag(o.use_static);
         else if (name == "all") ok = flag(o.all);
         else if (name == "json") ok = flag(o.json);
         else if (name == "no-verify") {
@@ -127,9 +172,10 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
         if (!ok) return false;
         o.seen.push_back(name);
     }
-    int choices = (o.id.empty() ? 0 : 1) + (o.index >= 0 ? 1 : 0) + (o.use_static ? 1 : 0) + (o.all ? 1 : 0);
+    int choices = (o.id.empty() ? 0 : 1) + (o.index >= 0 ? 1 : 0) + (o.use_static ? 1 : 0) + (o.all ? 1 : 0) +
+                  (o.address.empty() ? 0 : 1);
     if (choices > 1) {
-        why = "choose a board with only one of --id, --index, --static and --all";
+        why = "choose a board with only one of --id, --index, --address, --static and --all";
         return false;
     }
     return true;

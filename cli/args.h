@@ -11,6 +11,11 @@ struct options {
     int index = -1;          // --index: position in the discovery list
     bool use_static = false; // --static: the fixed default address
     bool all = false;        // --all: every discovered board in turn
+    std::string address;     // --address: the discovered board at this IPv4 address
+    bool discover_wait_set = false;
+    uint32_t discover_wait_ms = 0;  // --discover-timeout: keep asking this long
+    std::string as;          // sd put --as: the name on the card
+    bool truncate = false;   // userdata set id --truncate: cut an over-long identifier
 
     bool json = false;
     bool verify = true;      // --no-verify clears it
@@ -27,6 +32,10 @@ struct options {
     bool size_set = false;
     uint32_t size = 0;       // read sizes
     std::vector<std::string> settings;  // --setting KEY=VALUE, in order
+    bool capacity_set = false;
+    uint64_t capacity = 0;   // --capacity: what the target holds, for boards not in the table
+    std::string record;      // --record FILE: one JSON line per board and operation
+    bool skip_same = false;  // --skip-same: leave a target that holds the same image
 
     std::vector<std::string> words;  // command words and arguments, in order
     // Option names seen (without dashes), for per-command checks.

@@ -4,9 +4,11 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "interrupt.h"
 #include "local_files.h"
 #include "output.h"
 #include "transfer_common.h"
+#include "transfer_safety.h"
 
 namespace {
 
@@ -25,6 +27,9 @@ int verify_fpga(session& s, const std::string& file, uint64_t size)
         m.progress = counter;
         return mcu_bsp_fpga_flash(&m);
     });
+    if (t.interrupted)
+        return fail(rc::interrupted, "fpga verify: interrupted: the image is written but not verified (fpga write "
+                    "again checks it)");
     if (t.result != PELK_OK) return s.failed(t.result, "fpga verify: reading the flash back");
     uint64_t where = 0;
     int same = compare_files(file, back.path, size, &where);
@@ -41,12 +46,20 @@ int cmd_fpga_write(session& s, const options& o, const args_list& args)
 {
     const std::string& file = args[0];
     uint64_t size = 0;
-    if (int code = check_source(file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, pelk::image_target::fpga, file, &size); code != rc::ok) return code;
+    if (o.skip_same) say("fpga write: --skip-same: the board offers no checksum of the FPGA flash; writing");
+    catch_interrupt();
     _flash_msg m = make_request(FLASH_TARGET_FPGA, FLASH_OP_WRITE, file);
     transfer_outcome t = run_transfer("fpga write", size, [&](int32_t* counter) {
         m.progress = counter;
         return mcu_bsp_fpga_flash(&m);
     });
+    // The flash was erased first and the FPGA stays held in programming:
+    // a partial image never starts.
+    if (t.interrupted)
+        return transfer_cut(s, "fpga write", "FPGA flash", t.result == PELK_OK ? size : t.bytes, size,
+                            t.result == PELK_OK ? "not verified; run fpga write again to check it"
+                                                : "the board will not start this image; write it again");
     if (t.result != PELK_OK) return s.failed(t.result, "fpga write");
     if (o.verify)
         if (int code = verify_fpga(s, file, size); code != rc::ok) return code;
@@ -86,11 +99,12 @@ int cmd_fpga_erase(session& s, const options&, const args_list&)
     return rc::ok;
 }
 
-int cmd_mcu_write(session& s, const options&, const args_list& args)
+int cmd_mcu_write(session& s, const options& o, const args_list& args)
 {
     const std::string& file = args[0];
     uint64_t size = 0;
-    if (int code = check_source(file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, pelk::image_target::mcu_app, file, &size); code != rc::ok) return code;
+    if (o.skip_same) say("mcu write: --skip-same: the board cannot read the application back; writing");
     // Only a board in its loader (firmware major version 0) takes a new
     // application; a running one is refused before anything is sent.
     unsigned int version = 0;
@@ -99,11 +113,17 @@ int cmd_mcu_write(session& s, const options&, const args_list& args)
     if (major != 0)
         return fail(rc::refused, "mcu write: the board runs firmware %u.%u; only a board in its loader (major 0) "
                     "takes an application", major, version & 0xFF);
+    catch_interrupt();
     _flash_msg m = make_request(FLASH_TARGET_APP, FLASH_OP_WRITE, file);
     transfer_outcome t = run_transfer("mcu write", size, [&](int32_t* counter) {
         m.progress = counter;
         return mcu_bsp_update_app(&m);
     });
+    // A cut write never sends the closing command, so the board does not
+    // take the partial application and stays in its loader.
+    if (t.interrupted && t.result != PELK_OK)
+        return transfer_cut(s, "mcu write", "MCU application", t.bytes, size,
+                            "not taken: the board stays in its loader; write it again");
     if (t.result != PELK_OK) return s.failed(t.result, "mcu write");
     report_transfer(s, "mcu write", t, verification::impossible);
     return rc::ok;

@@ -118,6 +118,8 @@ int cmd_gcode(session& s, const options& o, const args_list& lines)
         std::string why = answer.text("err");
         if (why.empty()) why = "alarm " + answer.text("alarm");
         else if (alarm) why += " (alarm " + answer.text("alarm") + ")";
+        double code_number = 0;
+        if (alarm && answer.number("alarm", &code_number)) why += ": " + alarm_text(uint32_t(code_number));
         if (sent > 1) say("%zu line%s sent before it", sent - 1, sent == 2 ? "" : "s");
         return fail(alarm ? rc::alarm : rc::program, "[%s]: %s", line.c_str(), why.c_str());
     }

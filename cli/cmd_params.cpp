@@ -1,6 +1,8 @@
 // The machine parameter table: print it, write it from a file or change one
 // value, store it in a flash block and load a block.
+#include <cctype>
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -49,20 +51,45 @@ bool parse_value(const std::string& text, float* out)
     return true;
 }
 
-// Values one per line as the parameter file holds them: each line read as a
-// number (0 when it holds none). More than 512 lines is an error.
+// A parameter table file: one value per line, as param.txt holds them, or
+// "INDEX VALUE" as params get prints them (INDEX then has to be the line's
+// own). The board would read any line as a number, 0 for text; a line that
+// is not one means the file is not a parameter table, so it is refused here.
 int read_value_file(const std::string& path, std::vector<float>& values)
 {
     FILE* f = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
     if (!f) return fail(rc::local_file, "%s: cannot be read", path.c_str());
-    char line[128];
+    std::string line;
     int code = rc::ok;
-    while (std::fgets(line, sizeof line, f)) {
+    size_t number = 0;
+    for (int c = 0; code == rc::ok;) {
+        line.clear();
+        while ((c = std::fgetc(f)) != EOF && c != '\n') line += char(c);
+        if (c == EOF && line.empty()) break;
+        ++number;
+        while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
+        size_t start = line.find_first_not_of(" \t");
+        std::string text = start == std::string::npos ? "" : line.substr(start);
+        if (auto gap = text.find_first_of(" \t"); gap != std::string::npos) {
+            int index = -1;
+            if (!parse_index(text.substr(0, gap), &index) || size_t(index) != number - 1) {
+                code = fail(rc::local_file, "%s: line %zu: '%s' is not a parameter value (nor \"%zu VALUE\"); "
+                            "not a parameter table, nothing was sent", path.c_str(), number, text.c_str(), number - 1);
+                break;
+            }
+            text = text.substr(text.find_first_not_of(" \t", gap));
+        }
+        float v = 0;
+        if (!parse_value(text, &v)) {
+            code = fail(rc::local_file, "%s: line %zu: '%s' is not a number; not a parameter table, nothing was sent",
+                        path.c_str(), number, text.c_str());
+            break;
+        }
         if (values.size() == MAX_VALUES) {
             code = fail(rc::local_file, "%s: more than %d values", path.c_str(), MAX_VALUES);
             break;
         }
-        values.push_back(float(std::atof(line)));
+        values.push_back(v);
     }
     if (f != stdin) std::fclose(f);
     if (code == rc::ok && values.empty()) code = fail(rc::local_file, "%s: no values", path.c_str());
@@ -100,7 +127,8 @@ int cmd_params_get(session& s, const options& o, const args_list& args)
         std::printf("%f\n", double(values[size_t(index)]));
         return rc::ok;
     }
-    for (float v : values) std::printf("%f\n", double(v));
+    // Index and value, a form params set reads back.
+    for (size_t i = 0; i < values.size(); ++i) std::printf("%zu %f\n", i, double(values[i]));
     return rc::ok;
 }
 
@@ -109,6 +137,12 @@ int cmd_params_set(session& s, const options&, const args_list& args)
     std::vector<float> values;
     if (args.size() == 1) {
         if (int code = read_value_file(args[0], values); code != rc::ok) return code;
+        // A table of another length belongs to other firmware or is not one.
+        std::vector<float> held;
+        if (int code = read_table(s, held); code != rc::ok) return code;
+        if (values.size() != held.size())
+            return fail(rc::local_file, "params set: %s holds %zu values, the board's table %zu; nothing was sent",
+                        args[0].c_str(), values.size(), held.size());
     } else {
         int index = 0;
         float value = 0;

@@ -2,7 +2,11 @@
 // pipeline (numbering, comparison with the board's copy, start, download),
 // then the job followed to its end with the board's own account of rejected
 // lines, alarms and stops.
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <chrono>
@@ -106,6 +110,57 @@ private:
     std::string last_phase;
 };
 
+enum class choice { no_terminal, stop, resume };
+
+// Asks on the controlling terminal whether the paused job stops or goes on.
+// Ctrl-C while the question waits and a terminal that closes both mean stop.
+choice ask_stop_or_continue(uint32_t line)
+{
+    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return choice::no_terminal;
+    std::string question = "\nThe machine is paused at line " + std::to_string(line) +
+                           ". Stop the job (s, resets the machine) or continue it (c)? [s/c] ";
+    choice answer = choice::stop;
+    for (bool asking = true; asking;) {
+        if (::write(fd, question.data(), question.size()) < 0) break;
+        char buf[64];
+        ssize_t n = -1;
+        // Waits in short steps: a Ctrl-C that comes just before the read
+        // would otherwise leave it blocked.
+        bool interrupted = false;
+        for (;;) {
+            if (take_interrupt()) {
+                interrupted = true;
+                break;
+            }
+            pollfd p{fd, POLLIN, 0};
+            int ready = ::poll(&p, 1, 100);
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready != 0) {
+                n = ::read(fd, buf, sizeof buf);
+                if (n < 0 && errno == EINTR) continue;
+                break;
+            }
+        }
+        if (interrupted || n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+            char c = buf[i];
+            if (c == 's' || c == 'S') asking = false;
+            if (c == 'c' || c == 'C') {
+                answer = choice::resume;
+                asking = false;
+            }
+            if (!asking || c == '\n') break;
+        }
+    }
+    const char nl = '\n';
+    if (::write(fd, &nl, 1) < 0) {
+        // Only the terminal's tidiness is lost.
+    }
+    ::close(fd);
+    return answer;
+}
+
 struct rejected_line {
     uint64_t line = 0;  // 0 when the board did not say
     std::string word, text;
@@ -190,7 +245,8 @@ int cmd_run(session& s, const options& o, const args_list& args)
     cnc_status st{};
     if (int r = s.dev->cnc_get_status(&st); r != PELK_OK) return s.failed(r, "run: reading the machine status");
     if (st.alarm_code != 0)
-        return fail(rc::alarm, "run: the machine is in alarm %u; clear it (pelkctl reset) before a job", st.alarm_code);
+        return fail(rc::alarm, "run: the machine is in alarm %u (%s); clear it before a job", st.alarm_code,
+                    alarm_text(st.alarm_code).c_str());
 
     say("run: %s, %u lines, from line %u, compared by %s, estimated %s", file.c_str(), total, o.from_line,
         o.check ? "checksum" : "size", format_duration(estimate).c_str());
@@ -220,7 +276,7 @@ int cmd_run(session& s, const options& o, const args_list& args)
     const std::string name = numbered_name(file);
     job_display display(total);
     std::vector<rejected_line> rejected;
-    bool seen_running = false, ours = false;
+    bool seen_running = false, ours = false, pipeline_noted = false;
     clock_type::time_point idle_since{}, run_since{}, last_poll = begin;
     double paused_seconds = 0;
     bool continue_pending = false;
@@ -245,16 +301,34 @@ int cmd_run(session& s, const options& o, const args_list& args)
 
     for (;;) {
         if (take_interrupt()) {
+            // Pause first, ask afterwards: the machine must not go on moving
+            // while the operator reads the question.
             display.end();
-            bool asked = false;
-            bool stop = ask_yes_no("Stop the machine?", &asked);
-            if (!asked) stop = true;  // nobody to ask: the safe answer
-            if (stop) {
-                int r = s.dev->cnc_dev_stop();
-                if (r != PELK_OK) return finish(s.failed(r, "stop"));
-                say("run: machine stopped at line %u", st.run_line);
+            if (int r = s.dev->cnc_dev_stop(); r != PELK_OK) return finish(s.failed(r, "run: pausing the machine"));
+            // The line the board paused at, not the one of the last poll.
+            std::memset(&st, 0, sizeof st);
+            if (int r = s.dev->cnc_get_status(&st); r != PELK_OK)
+                return finish(s.failed(r, "run: reading the machine status after the pause"));
+            say("run: Ctrl-C: machine paused at line %u of %u", st.run_line, total);
+            s.put_number("paused_line", st.run_line);
+            auto asked_at = clock_type::now();
+            choice c = ask_stop_or_continue(st.run_line);
+            if (c == choice::no_terminal) {
+                say("run: the machine stays paused; `pelkctl continue` resumes the job, `pelkctl reset` ends it");
                 return finish(rc::interrupted);
             }
+            if (c == choice::stop) {
+                if (int r = s.dev->cnc_dev_reset(); r != PELK_OK) return finish(s.failed(r, "run: stopping the job"));
+                say("run: job stopped (machine reset) at line %u", st.run_line);
+                return finish(rc::interrupted);
+            }
+            if (int r = s.dev->cnc_dev_continue(); r != PELK_OK) return finish(s.failed(r, "run: continuing the job"));
+            say("run: continuing the job from line %u", st.run_line);
+            // The time spent asking is paused time, not running time.
+            auto now = clock_type::now();
+            if (run_since != clock_type::time_point{})
+                paused_seconds += std::chrono::duration<double>(now - asked_at).count();
+            last_poll = now;
         }
         std::memset(&st, 0, sizeof st);
         if (int r = s.dev->cnc_get_status(&st); r != PELK_OK) {
@@ -267,6 +341,10 @@ int cmd_run(session& s, const options& o, const args_list& args)
         if (!downloading && start_result != PELK_OK) {
             display.end();
             return finish(s.failed(start_result, "run: starting the job"));
+        }
+        if (!downloading && !pipeline_noted) {
+            note("run: the board has the program and the job is announced; following it");
+            pipeline_noted = true;
         }
         // Until the board reports this job running, its line and download
         // count still belong to the one before; once the pipeline is through,
@@ -328,17 +406,19 @@ int cmd_run(session& s, const options& o, const args_list& args)
             if (why.empty() && !rejected.empty()) why = rejected.back().text;
             if (alarm == PROGRAM_ALARM || (res_alarm && res_line && alarm != LIMIT_ALARM)) {
                 if (rejected.empty()) rejected.push_back({res_line ? res_line : st.run_line, res.text("word"), why});
-                int code = fail(rc::program, "run: the board stopped the job with alarm code %u at line %u; it "
-                                "rejected %zu line%s:", alarm, st.run_line, rejected.size(),
-                                rejected.size() == 1 ? "" : "s");
+                int code = fail(rc::program, "run: the board stopped the job with alarm code %u (%s) at line %u; "
+                                "it rejected %zu line%s:", alarm, alarm_text(alarm).c_str(), st.run_line,
+                                rejected.size(), rejected.size() == 1 ? "" : "s");
                 print_rejected(rejected);
                 s.put("rejected", "", rejected_json(rejected));
                 return finish(code);
             }
             uint64_t at = res_line ? res_line : st.run_line;
             s.put("rejected", "", rejected_json(rejected));
-            return finish(fail(rc::alarm, "run: alarm code %u at line %llu%s%s", alarm, (unsigned long long)at,
-                               why.empty() ? "" : ": ", why.c_str()));
+            s.put_number("alarm_code", alarm);
+            s.put("alarm", alarm_text(alarm));
+            return finish(fail(rc::alarm, "run: alarm code %u at line %llu%s%s (%s)", alarm, (unsigned long long)at,
+                               why.empty() ? "" : ": ", why.c_str(), alarm_text(alarm).c_str()));
         }
         if (continue_pending && (st.run_state & CNC_RUN_PAUSED)) {
             if (int r = s.dev->cnc_dev_continue(); r != PELK_OK) {

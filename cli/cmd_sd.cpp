@@ -7,8 +7,10 @@
 #include "interrupt.h"
 #include "local_files.h"
 #include "output.h"
+#include "card_names.h"
 #include "sd_queries.h"
 #include "transfer_common.h"
+#include "transfer_safety.h"
 
 namespace {
 constexpr uint32_t SD_OP_WRITE = 4, SD_OP_READ = 5, SD_OP_ERASE = 6, SD_OP_CHECKSUM = 8, SD_OP_FORMAT = 9;
@@ -25,18 +27,41 @@ int need_file(session& s, const std::string& name, uint32_t* size)
 
 int cmd_sd_put(session& s, const options& o, const args_list& args)
 {
-    const std::string& file = args[0];
+    const std::string& source = args[0];
+    std::string card;
+    if (int code = card_name_for(o, source, &card); code != rc::ok) return code;
     uint64_t size = 0;
-    if (int code = check_source(file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, pelk::image_target::sd_file, source, &size); code != rc::ok) return code;
+    // The library reads the file by the name it gives the card: from here on
+    // the card's name reaches the local file.
+    card_stage stage;
+    if (int code = stage.enter(source, card); code != rc::ok) return code;
+    const std::string& file = card;
+    if (o.skip_same) {
+        bool same = false;
+        if (int code = sd_holds_same(s, file, size, &same); code != rc::ok) return code;
+        if (same) {
+            say("sd put: %s: the card holds the same file (size and checksum); skipped", file.c_str());
+            s.put("skipped", "yes", "true");
+            return rc::ok;
+        }
+    }
+    catch_interrupt();
     _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_WRITE, file);
     m.check = 1;  // the board checks the data against the checksum sent after it
     transfer_outcome t = run_transfer("sd put", size, [&](int32_t* counter) {
         m.progress = counter;
         return mcu_bsp_sdcard(&m);
     });
+    if (t.interrupted && t.result != PELK_OK)
+        return transfer_cut(s, "sd put", "SD card file", t.bytes, size,
+                            sd_remove_partial(file) ? "the partial file on the card was erased"
+                                                    : "the partial file on the card could not be erased (sd rm it)");
     if (t.result != PELK_OK) return s.failed(t.result, "sd put");
     if (o.verify)
         if (int code = sd_verify_checksum(s, file, file, "sd put verify"); code != rc::ok) return code;
+    if (card != source) say("sd put: %s stored on the card as %s", source.c_str(), card.c_str());
+    s.put("name", card);
     report_transfer(s, "sd put", t, o.verify ? verification::done : verification::skipped);
     return rc::ok;
 }
@@ -117,4 +142,12 @@ int cmd_sd_format(session& s, const options& o, const args_list&)
     if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd format");
     say("sd format: done");
     return rc::ok;
+}
+
+int cmd_sd_ls(session&, const options&, const args_list&)
+{
+    // The board answers for one file at a time (size, checksum); its
+    // protocol has no request that lists the card.
+    return fail(rc::refused, "sd ls: the board cannot list its card; ask for a file by name with "
+                "`pelkctl sd stat NAME`");
 }

@@ -6,11 +6,13 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "interrupt.h"
 #include "local_files.h"
 #include "output.h"
 #include "progress.h"
 #include "sd_queries.h"
 #include "transfer_common.h"
+#include "transfer_safety.h"
 
 namespace {
 
@@ -75,17 +77,51 @@ int follow_progress(session& s, const char* label, uint64_t size)
                         static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(STALL_LIMIT).count()),
                         value, static_cast<unsigned long long>(size));
         }
+        if (take_interrupt()) {
+            // The board updates the unit from the card by itself; nothing
+            // from here can stop it halfway safely.
+            bar.finish(shown);
+            s.put("interrupted", "yes", "true");
+            return fail(rc::interrupted,
+                        "%s: interrupted: the board carries on with the update by itself (%llu of %llu bytes so "
+                        "far); leave it powered until it ends",
+                        label, static_cast<unsigned long long>(shown), static_cast<unsigned long long>(size));
+        }
         std::this_thread::sleep_for(POLL_PERIOD);
     }
+}
+
+pelk::image_target target_of(unit u)
+{
+    switch (u) {
+    case unit::spindle: return pelk::image_target::spindle_drive;
+    case unit::dc: return pelk::image_target::dc_drive;
+    case unit::boot: return pelk::image_target::boot;
+    case unit::app: return pelk::image_target::mcu_app;
+    }
+    return pelk::image_target::mcu_app;
 }
 
 int run_update(session& s, const options& o, const std::string& file, unit u)
 {
     const char* label = name_of(u);
     uint64_t size = 0;
-    if (int code = check_source(file, &size); code != rc::ok) return code;
+    if (int code = check_image(o, target_of(u), file, &size); code != rc::ok) return code;
+    if (o.skip_same)
+        say("%s: --skip-same: the board offers no checksum of what the unit runs; updating", label);
+    catch_interrupt();
     // The library writes the card without reporting progress; the bar shows time only.
     transfer_outcome t = run_transfer(std::string(label) + " (staging)", 0, [&](int32_t*) { return stage_and_start(u, file); });
+    if (t.interrupted && t.result != PELK_OK) {
+        // The update never started: the unit keeps what it runs. The cut
+        // copy on the card goes, so no later update starts from it.
+        bool removed = sd_remove_partial(file);
+        s.put("interrupted", "yes", "true");
+        return fail(rc::interrupted, "%s: interrupted while staging %s on the SD card; the update did not start and "
+                    "the unit keeps its firmware; %s",
+                    label, file.c_str(), removed ? "the partial copy on the card was erased" :
+                                                   "the partial copy on the card could not be erased (sd rm it)");
+    }
     if (t.result != PELK_OK) return s.failed(t.result, label);
     t.bytes = size;
     if (o.verify)

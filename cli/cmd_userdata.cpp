@@ -38,7 +38,11 @@ int cmd_userdata_get(session& s, const options&, const args_list&)
     uint8_t rec[RECORD] = {};
     if (int r = s.dev->cnc_read_user_data(rec, 0, RECORD); r != PELK_OK) return s.failed(r, "reading the user data");
     std::string id(reinterpret_cast<const char*>(rec), strnlen(reinterpret_cast<const char*>(rec), ID_FIELD));
-    s.put("machine_id", id);
+    // A board that never had an identifier written holds erased flash there.
+    bool erased = id.find_first_not_of('\xFF') == std::string::npos;
+    if (erased) s.put("machine_id", "(none written)", json_quote(""));
+    else s.put("machine_id", id);
+    s.put("machine_id_written", erased ? "no" : "yes", erased ? "false" : "true");
     uint8_t code = rec[TYPE_BYTE];
     std::string name = "unknown";
     for (const auto& t : TYPES)
@@ -48,7 +52,7 @@ int cmd_userdata_get(session& s, const options&, const args_list&)
     return rc::ok;
 }
 
-int cmd_userdata_set(session& s, const options&, const args_list& args)
+int cmd_userdata_set(session& s, const options& o, const args_list& args)
 {
     const std::string& what = args[0];
     const std::string& value = args[1];
@@ -56,6 +60,9 @@ int cmd_userdata_set(session& s, const options&, const args_list& args)
         if (value.empty()) return fail(rc::usage, "userdata set id: the identifier is empty");
         uint8_t field[ID_FIELD] = {};
         size_t n = utf8_prefix(value, ID_MAX);
+        if (n < value.size() && !o.truncate)
+            return fail(rc::usage, "userdata set id: the identifier has %zu bytes, the board keeps %zu; nothing was "
+                        "written (--truncate stores the first %zu)", value.size(), ID_MAX, n);
         if (n < value.size()) say("userdata set id: only the first %zu bytes are kept", n);
         std::memcpy(field, value.data(), n);
         if (int r = s.dev->cnc_write_user_data(field, 0, ID_FIELD); r != PELK_OK)

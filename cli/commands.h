@@ -53,6 +53,7 @@ int cmd_sd_put(session&, const options&, const args_list&);
 int cmd_sd_get(session&, const options&, const args_list&);
 int cmd_sd_rm(session&, const options&, const args_list&);
 int cmd_sd_stat(session&, const options&, const args_list&);
+int cmd_sd_ls(session&, const options&, const args_list&);
 int cmd_sd_format(session&, const options&, const args_list&);
 int cmd_update_spindle(session&, const options&, const args_list&);
 int cmd_update_dc(session&, const options&, const args_list&);

@@ -13,7 +13,7 @@ const std::vector<doc>& all()
         {link_lost, "the link to the board was lost during the operation"},
         {refused, "the board or the library refused or failed the operation"},
         {verify, "verification failed: the board holds something other than what was written"},
-        {local_file, "a local file could not be read or written, or is empty"},
+        {local_file, "a local file could not be read or written, is empty, or cannot be an image for its target"},
         {alarm, "the machine raised an alarm during the job or command"},
         {program, "the program holds lines the machine cannot run, or is not a G-code program"},
         {interrupted, "interrupted with Ctrl-C"},

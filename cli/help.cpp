@@ -24,10 +24,14 @@ void print_board_choice()
                 "  --id MACHINE_ID   the board with this machine id (as discover shows it)\n"
                 "  --index N         the board at position N of the discover list (boards in\n"
                 "                    address order)\n"
+                "  --address A.B.C.D the board that answers discovery from this address\n"
                 "  --static          the board at the fixed address 192.168.8.123\n"
                 "  (none)            discovery must find exactly one board\n"
                 "  --all             every discovered board in turn, with a table of results\n"
-                "                    (fpga write, mcu write, sd put, info)\n");
+                "                    (fpga write, mcu write, sd put, info)\n"
+                "  --discover-timeout MS  keep asking until the board answers, up to MS\n"
+                "                    milliseconds (each discovery pass waits about 100 ms\n"
+                "                    for answers; the default is one pass)\n");
 }
 
 }  // namespace
@@ -47,11 +51,14 @@ void print_general_help()
     std::printf("\nOptions:\n"
                 "  --json            data as JSON on standard output\n"
                 "  --no-verify       skip the verification after a write\n"
-                "  --verbose         the libraries' diagnostic lines on standard error\n"
+                "  --verbose         what pelkctl does (discovery passes, the board chosen,\n"
+                "                    connecting) and the libraries' diagnostic lines, on\n"
+                "                    standard error\n"
                 "  -h, --help        this text; COMMAND --help for one command\n"
                 "  --version         the program's version\n"
                 "Transfers show a progress bar on a terminal and plain lines otherwise, and end\n"
-                "with a summary line giving the throughput.\n");
+                "with a summary line giving the throughput. status --watch refreshes the\n"
+                "status until Ctrl-C.\n");
     print_exit_codes();
 }
 
@@ -70,7 +77,7 @@ void print_command_help(const command_spec& c)
         std::printf("\nOptions of this command: %s\n", list.c_str());
     }
     if (c.needs_board || std::strstr(c.options, "static")) print_board_choice();
-    print_exit_codes();
+    std::printf("\nExit codes: see pelkctl --help.\n");
 }
 
 void print_group_help(const std::string& group)
@@ -81,8 +88,7 @@ void print_group_help(const std::string& group)
             std::string head = std::string(c.name) + (*c.synopsis ? " " : "") + c.synopsis;
             std::printf("  %-34s %s\n", head.c_str(), c.summary);
         }
-    std::printf("\npelkctl %s SUBCOMMAND --help tells more.\n", group.c_str());
-    print_exit_codes();
+    std::printf("\npelkctl %s SUBCOMMAND --help tells more; exit codes: pelkctl --help.\n", group.c_str());
 }
 
 void print_version() { std::printf("pelkctl %s\n", PELKCTL_VERSION); }

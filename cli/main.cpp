@@ -10,6 +10,7 @@
 #include "help.h"
 #include "library_trace.h"
 #include "output.h"
+#include "record.h"
 #include "report.h"
 
 namespace {
@@ -22,7 +23,9 @@ bool accepts(const command_spec& c, const std::string& option)
     std::string list = std::string(" ") + c.options + " ";
     bool listed = list.find(" " + option + " ") != std::string::npos;
     // Commands that work without a board may still list the board choice.
-    if (option == "id" || option == "index" || option == "static") return c.needs_board || listed;
+    if (option == "id" || option == "index" || option == "static" || option == "address") return c.needs_board || listed;
+    // Every command that looks for boards may wait longer for them.
+    if (option == "discover-timeout") return c.needs_board || listed || std::strcmp(c.name, "discover") == 0;
     return listed;
 }
 
@@ -41,6 +44,7 @@ int main(int argc, char** argv)
     std::string why;
     if (!parse_args(argc, argv, o, why)) return usage_error(why);
     library_trace_init(o.verbose);
+    set_verbose(o.verbose);
 
     if (o.version) {
         print_version();
@@ -81,10 +85,15 @@ int main(int argc, char** argv)
     static pelk_cnc* const dev = cnc_dev_register();
     if (!dev) return fail(rc::refused, "cannot create the device object");
     session s(dev);
+    s.discover_wait_ms = o.discover_wait_ms;
     if (o.all) return run_on_all_boards(s, o, *c, args);
     int code = rc::ok;
     if (c->needs_board) code = s.connect(o);
-    if (code == rc::ok) code = c->run(s, o, args);
+    if (code == rc::ok) {
+        record_context rec = record_begin(s, o, *c);
+        code = c->run(s, o, args);
+        code = record_end(rec, s, o, *c, args, code);
+    }
     print_report(s, c->report, o.json, code);
     s.close();
     std::fflush(stdout);

@@ -26,6 +26,23 @@ void say(const char* fmt, ...)
     std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), text.c_str());
 }
 
+namespace {
+bool verbose_on = false;
+}
+
+void set_verbose(bool on) { verbose_on = on; }
+bool verbose() { return verbose_on; }
+
+void note(const char* fmt, ...)
+{
+    if (!verbose_on) return;
+    va_list ap;
+    va_start(ap, fmt);
+    std::string text = vformat(fmt, ap);
+    va_end(ap);
+    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), text.c_str());
+}
+
 int fail(int code, const char* fmt, ...)
 {
     va_list ap;
@@ -41,10 +58,35 @@ void clear_failure() { failure_text.clear(); }
 void set_message_prefix(const std::string& p) { prefix = p; }
 const std::string& message_prefix() { return prefix; }
 
+namespace {
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when the bytes
+// there are not one (stray continuation bytes, overlong forms, surrogates,
+// cut-off sequences, bytes such as 0xFF that UTF-8 never uses).
+size_t utf8_sequence(const std::string& text, size_t i)
+{
+    auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char c = at(i);
+    size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (c >= 0xF5 || n == 0 || i + n > text.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((at(i + k) & 0xC0) != 0x80) return 0;
+    unsigned char c1 = at(i + 1);
+    if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))
+        return 0;
+    return n;
+}
+}  // namespace
+
 std::string json_quote(const std::string& text)
 {
+    // Boards send whatever bytes their fields hold (an erased identifier is
+    // all 0xFF). Well-formed UTF-8 passes as it is; any other byte is written
+    // as the character of the same number (\u00XX), so the output always
+    // parses and the byte can still be told.
     std::string out = "\"";
-    for (unsigned char c : text) {
+    char esc[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -52,12 +94,17 @@ std::string json_quote(const std::string& text)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (c < 0x20) {
-                char esc[8];
+            if (c < 0x20 || c == 0x7F) {
                 std::snprintf(esc, sizeof esc, "\\u%04x", c);
                 out += esc;
-            } else {
+            } else if (c < 0x80) {
                 out += char(c);
+            } else if (size_t n = utf8_sequence(text, i)) {
+                out.append(text, i, n);
+                i += n - 1;
+            } else {
+                std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
             }
         }
     }

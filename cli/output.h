@@ -9,6 +9,11 @@
 
 // "pelkctl: <text>" on standard error.
 void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// With --verbose, "pelkctl: <text>" on standard error: what pelkctl did and
+// what came of it, between the libraries' own lines.
+void note(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void set_verbose(bool on);
+bool verbose();
 // say(), remembers the text as the last failure and returns code.
 int fail(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // The text of the most recent fail(); cleared by clear_failure().

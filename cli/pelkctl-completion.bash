@@ -13,10 +13,11 @@ _pelkctl()
     fi
 
     local commands="discover info status gcode stop continue reset home check run fpga mcu sd update params userdata"
-    local global="--id --index --static --all --json --no-verify --verbose --help --version"
+    local global="--id --index --address --static --all --discover-timeout --json --no-verify --verbose --help --version"
 
     case $prev in
-        --id|--index|--from|--size) return ;;
+        --id|--index|--address|--discover-timeout|--as|--from|--size|--capacity) return ;;
+        --record) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --setting)
             compopt -o nospace 2>/dev/null
             COMPREPLY=($(compgen -W "rate.x= rate.y= rate.z= rate.a= accel.x= accel.y= accel.z= accel.a= travel.x= travel.y= travel.z= travel.a= junction= arc_tolerance= tool_change= feed= lookahead=" -- "$cur"))
@@ -28,7 +29,7 @@ _pelkctl()
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case $w in
-            --id|--index|--from|--size|--setting) ((i++)); continue ;;
+            --id|--index|--address|--discover-timeout|--as|--from|--size|--setting|--capacity|--record) ((i++)); continue ;;
             -*) continue ;;
         esac
         if [[ -z $cmd ]]; then cmd=$w; elif [[ -z $sub ]]; then sub=$w; fi
@@ -42,6 +43,12 @@ _pelkctl()
             "check "*) extra="--setting" ;;
             "fpga read"|"sd get") extra="--size" ;;
             "sd format") extra="--yes" ;;
+            "userdata set") extra="--truncate" ;;
+        esac
+        case "$cmd $sub" in
+            "fpga write"|"mcu write"|"sd put"|"update "*) extra="$extra --capacity --record --skip-same" ;;&
+            "sd put") extra="$extra --as" ;;
+            "info "*|"run "*) extra="$extra --record" ;;
         esac
         COMPREPLY=($(compgen -W "$global $extra" -- "$cur"))
         return
@@ -54,7 +61,7 @@ _pelkctl()
         case $cmd in
             fpga) COMPREPLY=($(compgen -W "write read erase" -- "$cur")); return ;;
             mcu) COMPREPLY=($(compgen -W "write" -- "$cur")); return ;;
-            sd) COMPREPLY=($(compgen -W "put get rm stat format" -- "$cur")); return ;;
+            sd) COMPREPLY=($(compgen -W "put get ls rm stat format" -- "$cur")); return ;;
             update) COMPREPLY=($(compgen -W "spindle dc boot app" -- "$cur")); return ;;
             params) COMPREPLY=($(compgen -W "get set save load" -- "$cur")); return ;;
             userdata) COMPREPLY=($(compgen -W "get set" -- "$cur")); return ;;

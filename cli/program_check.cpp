@@ -127,7 +127,7 @@ int cmd_check(session& s, const options& o, const args_list& args)
 {
     const std::string& file = args[0];
     // A board is asked for its settings only when one was chosen.
-    bool ask_board = !o.id.empty() || o.index >= 0 || o.use_static;
+    bool ask_board = !o.id.empty() || o.index >= 0 || o.use_static || !o.address.empty();
     if (ask_board)
         if (int code = s.connect(o); code != rc::ok) return code;
     gcode::machine_settings settings;

@@ -27,7 +27,11 @@ int sd_verify_checksum(session& s, const std::string& name, const std::string& l
     uint32_t mine = 0;
     if (!file_checksum(local, &mine)) return fail(rc::local_file, "%s: cannot read %s", what, local.c_str());
     _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
-    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, what);
+    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) {
+        if (!s.link_alive()) return s.failed(r, what);
+        return fail(rc::verify, "%s: the card gave no checksum of %s, so the copy is not confirmed; check it with "
+                    "`pelkctl sd stat %s` or copy it again", what, name.c_str(), name.c_str());
+    }
     uint32_t theirs = le32(m.checksum);
     if (theirs != mine)
         return fail(rc::verify, "%s: the card's checksum of %s is %08x, the local file's %08x", what, name.c_str(),

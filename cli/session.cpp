@@ -1,6 +1,8 @@
 #include "session.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +14,8 @@
 namespace {
 constexpr int MAX_BOARDS = 32;
 constexpr int ID_LEN = 12;
+// Between discovery passes while --discover-timeout keeps asking.
+constexpr auto DISCOVERY_PAUSE = std::chrono::milliseconds(100);
 
 // Dotted IPv4 text as a number for ordering; unknown addresses sort last.
 uint64_t address_order(const std::string& text)
@@ -23,17 +27,14 @@ uint64_t address_order(const std::string& text)
 }
 }  // namespace
 
-int session::discover(std::vector<board_entry>& found, bool quiet)
+int session::discover_pass(std::vector<board_entry>& found)
 {
     found.clear();
     char ids[MAX_BOARDS * ID_LEN] = {};
     char count = 0;
     library_trace_reset_addresses();
     int r = dev->cnc_dev_poll(ids, &count);
-    if (r != 0 || count <= 0) {
-        if (quiet) return rc::no_board;
-        return fail(rc::no_board, "no board answered discovery");
-    }
+    if (r != 0 || count <= 0) return rc::no_board;
     auto addrs = library_trace_addresses();
     int n = std::min<int>(count, MAX_BOARDS);
     // Earlier passes that found nothing leave no lines, so the last n lines
@@ -58,11 +59,47 @@ int session::discover(std::vector<board_entry>& found, bool quiet)
     return rc::ok;
 }
 
+int session::discover(std::vector<board_entry>& found, bool quiet,
+                      const std::function<bool(const std::vector<board_entry>&)>& wanted)
+{
+    // The link waits a fixed time for answers in each pass; a longer wait is
+    // more passes, the list kept from the last one (boards' numbers belong
+    // to the pass that found them).
+    auto begin = std::chrono::steady_clock::now();
+    auto deadline = begin + std::chrono::milliseconds(discover_wait_ms);
+    int code = rc::no_board;
+    for (int pass = 1;; ++pass) {
+        code = discover_pass(found);
+        auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+        note("discovery pass %d: %zu board%s answered (%lld ms so far)", pass, found.size(),
+             found.size() == 1 ? "" : "s", (long long)spent.count());
+        for (const auto& b : found)
+            note("  [%s] at %s", b.machine_id.c_str(), b.address.empty() ? "an unknown address" : b.address.c_str());
+        bool done = code == rc::ok && (!wanted || wanted(found));
+        if (done || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(DISCOVERY_PAUSE);
+    }
+    if (code != rc::ok) {
+        if (quiet) return rc::no_board;
+        if (discover_wait_ms)
+            return fail(rc::no_board, "no board answered discovery within %u ms", discover_wait_ms);
+        return fail(rc::no_board, "no board answered discovery (--discover-timeout MS keeps asking longer)");
+    }
+    return rc::ok;
+}
+
 int session::connect(const options& o)
 {
     if (o.use_static) return open_static();
     std::vector<board_entry> found;
-    int code = discover(found);
+    std::function<bool(const std::vector<board_entry>&)> wanted;
+    auto has = [&](auto pred) {
+        return [pred](const std::vector<board_entry>& list) { return std::any_of(list.begin(), list.end(), pred); };
+    };
+    if (!o.id.empty()) wanted = has([&o](const board_entry& b) { return b.machine_id == o.id; });
+    if (!o.address.empty()) wanted = has([&o](const board_entry& b) { return b.address == o.address; });
+    if (o.index >= 0) wanted = [&o](const std::vector<board_entry>& list) { return size_t(o.index) < list.size(); };
+    int code = discover(found, false, wanted);
     if (code != rc::ok) return code;
     auto list = [&]() {
         for (const auto& b : found)
@@ -76,6 +113,15 @@ int session::connect(const options& o)
         list();
         return r;
     }
+    if (!o.address.empty()) {
+        // The link opens boards by their place in the discovery list, so
+        // the address chooses among the boards that answered.
+        for (const auto& b : found)
+            if (b.address == o.address) return open_entry(b);
+        int r = fail(rc::no_board, "no board at %s answered discovery; discovery found:", o.address.c_str());
+        list();
+        return r;
+    }
     if (o.index >= 0) {
         if (size_t(o.index) < found.size()) return open_entry(found[size_t(o.index)]);
         int r = fail(rc::no_board, "no board with index %d; discovery found %zu:", o.index, found.size());
@@ -83,7 +129,8 @@ int session::connect(const options& o)
         return r;
     }
     if (found.size() == 1) return open_entry(found[0]);
-    int r = fail(rc::no_board, "%zu boards answered; choose one with --id, --index or --static:", found.size());
+    int r = fail(rc::no_board, "%zu boards answered; choose one with --id, --index, --address or --static:",
+                 found.size());
     list();
     return r;
 }
@@ -93,8 +140,11 @@ int session::open_entry(const board_entry& b)
     close();
     lost = false;
     board = b;
+    note("connecting to board %d [%s]%s%s", b.index, b.machine_id.c_str(), b.address.empty() ? "" : " at ",
+         b.address.c_str());
     if (dev->cnc_open_dev_index(b.dev_id, on_close, this) != PELK_OK)
         return fail(rc::no_board, "cannot connect to board %d [%s]", b.index, b.machine_id.c_str());
+    note("connected");
     open = true;
     return rc::ok;
 }
@@ -106,6 +156,7 @@ int session::open_static()
     board = board_entry{};
     board.index = -1;
     board.address = "192.168.8.123";
+    note("connecting to the fixed address 192.168.8.123");
     if (dev->cnc_open_dev_index(-1, on_close, this) != PELK_OK)
         return fail(rc::no_board, "cannot connect to the board at the fixed address 192.168.8.123");
     open = true;
@@ -136,10 +187,26 @@ bool session::link_alive()
 
 int session::failed(int pelk_result, const char* what)
 {
+    // What went wrong and what to do, never the library's bare number.
     int code = exit_for_result(pelk_result, link_alive());
-    if (code == rc::link_lost) return fail(code, "%s: the link to the board was lost", what);
-    if (code == rc::local_file) return fail(code, "%s: local file error (%d)", what, pelk_result);
-    return fail(code, "%s: failed (%d)", what, pelk_result);
+    const char* why = "the library reported a failure it does not name; try again, with --verbose to see its steps";
+    switch (pelk_result) {
+    case PELK_ERR_FILE: why = "a local file could not be opened, read or written; check its path and permissions"; break;
+    case PELK_ERR_EMPTY: why = "there was nothing to transfer (an empty file)"; break;
+    case PELK_ERR_TRANSFER:
+        why = "the board did not take a block of the transfer; check that no job or other transfer is running "
+              "and try again";
+        break;
+    case PELK_ERR_COMMAND:
+        why = "the board did not accept the request; check that no job or other transfer is running and try again";
+        break;
+    case PELK_ERR_REFUSED: why = "the board cannot do this in its present state"; break;
+    case PELK_ERR_RANGE: why = "a value is outside what the board takes; nothing was sent"; break;
+    default: break;
+    }
+    if (code == rc::link_lost)
+        return fail(code, "%s: the link to the board was lost; check its cable and power, then try again", what);
+    return fail(code, "%s: %s", what, why);
 }
 
 void session::put(const std::string& key, const std::string& text) { put(key, text, json_quote(text)); }

@@ -1,9 +1,11 @@
 // Choosing a board and holding the connection to it: discovery, opening by
-// machine id, index or the fixed address, and telling a lost link from a
+// machine id, index, address or the fixed address, and telling a lost link from a
 // refused command after a failure.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,8 +36,11 @@ public:
     session(const session&) = delete;
     session& operator=(const session&) = delete;
 
-    // Runs discovery; an exit code (ok or no_board, with a message).
-    int discover(std::vector<board_entry>& found, bool quiet = false);
+    // Runs discovery; an exit code (ok or no_board, with a message). With
+    // discover_wait_ms set, asks again until a board answers (and wanted,
+    // when given, accepts the list) or that time has passed.
+    int discover(std::vector<board_entry>& found, bool quiet = false,
+                 const std::function<bool(const std::vector<board_entry>&)>& wanted = {});
     // Connects as the options choose; an exit code.
     int connect(const options& o);
     int open_entry(const board_entry& b);
@@ -48,6 +53,7 @@ public:
     int failed(int pelk_result, const char* what);
 
     pelk_cnc* dev;
+    uint32_t discover_wait_ms = 0;  // --discover-timeout
     board_entry board;   // the connected board (index -1 for the fixed address)
     std::vector<report_field> report;
 
@@ -56,6 +62,8 @@ public:
     void put_number(const std::string& key, double value, const std::string& text = "");
 
 private:
+    // One discovery pass: the boards that answered, ordered by address.
+    int discover_pass(std::vector<board_entry>& found);
     static int on_close(void* ctx, int dev_id);
     bool open = false;
     std::atomic<bool> lost{false};

@@ -9,15 +9,35 @@
 namespace {
 
 struct bit_name {
-    const char* caption;  // the console's check box caption
+    const char* caption;  // shown in the status text and the progress line
     const char* key;      // for JSON
 };
 const bit_name RUN_BITS[] = {
-    {"解析", "parsing"},          {"NC加工", "nc_program"},    {"工作", "working"},
-    {"暂停", "paused"},           {"回零", "homing"},          {"换刀", "tool_change"},
-    {"探针", "probing"},          {"移动", "moving"},          {"配置主轴", "spindle_config"},
-    {"夹头操作", "chuck"},        {"换料", "material_change"},
+    {"parsing", "parsing"},          {"NC program", "nc_program"},       {"working", "working"},
+    {"paused", "paused"},            {"homing", "homing"},               {"tool change", "tool_change"},
+    {"probing", "probing"},          {"moving", "moving"},               {"spindle config", "spindle_config"},
+    {"chuck", "chuck"},              {"material change", "material_change"},
 };
+constexpr int RUN_BIT_COUNT = int(sizeof RUN_BITS / sizeof RUN_BITS[0]);
+
+// The inputs as the board reports them, and which level means active: air
+// pressure, the door and the drawer switches pull their line low when
+// active, the dust extraction and coolant outputs are set high. The text
+// ticks an active input and JSON says true for it: the same rule for both.
+struct input_view {
+    const char* caption;
+    const char* key;
+    bool active;
+};
+std::vector<input_view> inputs_of(const cnc_status& st)
+{
+    return {{"air pressure", "air_pressure", st.air_pressure == 0},
+            {"door", "door", st.door == 0},
+            {"dust/pump", "dust", st.dust != 0},
+            {"coolant 0", "coolant0", st.coolant[0] != 0},
+            {"coolant 1", "coolant1", st.coolant[1] != 0},
+            {"drawer", "drawer", st.drawer == 0}};
+}
 const char AXES[] = "xyzabcuvw";
 
 std::string number_g6(float v)
@@ -57,11 +77,22 @@ const char* tick(bool on) { return on ? "[x]" : "[ ]"; }
 
 std::string run_state_text(uint32_t rs)
 {
-    if (rs == 0) return "空闲";
+    if (rs == 0) return "idle";
     std::string out;
-    for (int b = 0; b < 11; ++b)
-        if (rs & (1u << b)) out += std::string(out.empty() ? "" : " ") + RUN_BITS[b].caption;
-    return out.empty() ? "?" : out;
+    for (int b = 0; b < RUN_BIT_COUNT; ++b)
+        if (rs & (1u << b)) out += std::string(out.empty() ? "" : ", ") + RUN_BITS[b].caption;
+    return out.empty() ? "unknown state " + std::to_string(rs) : out;
+}
+
+std::string alarm_text(uint32_t code)
+{
+    switch (code) {
+    case 0: return "";
+    case 2: return "travel exceeded: $X or reset to clear, move back inside the travel";
+    case 3: return "a program line the machine cannot run: correct the line, then reset";
+    case 5: return "probe without a target: the probe met nothing; reset, then check the probe and the workpiece";
+    default: return "unknown alarm " + std::to_string(code) + ": reset to clear";
+    }
 }
 
 std::string status_text(const cnc_status& st)
@@ -69,19 +100,20 @@ std::string status_text(const cnc_status& st)
     char buf[512];
     std::string out;
     out += "run state       " + run_state_text(st.run_state) + "\n";
-    std::snprintf(buf, sizeof buf, "执行行号 line    %u\n解析行号 parsed  %u\n", st.run_line, st.parse_line);
+    std::snprintf(buf, sizeof buf, "line            %u\nparsed line     %u\n", st.run_line, st.parse_line);
     out += buf;
     out += "machine pos     " + positions(st.machine_pos) + "\n";
     out += "work pos        " + positions(st.work_pos) + "\n";
-    out += "限位状态 limits  " + binary(st.limit_state) + "\n";
-    std::snprintf(buf, sizeof buf, "inputs          气压 %s  安全门 %s  吸尘/水泵 %s  冷却0 %s  冷却1 %s  抽屉 %s\n",
-                  tick(st.air_pressure == 0), tick(st.door == 0), tick(st.dust != 0), tick(st.coolant[0] != 0),
-                  tick(st.coolant[1] != 0), tick(st.drawer == 0));
+    out += "limits          " + binary(st.limit_state) + "\n";
+    out += "inputs         ";
+    for (const auto& in : inputs_of(st)) out += std::string(" ") + in.caption + " " + tick(in.active) + " ";
+    out.pop_back();
+    out += "\n";
+    std::snprintf(buf, sizeof buf, "spindle         %u  %u\ntools           %u  %u\n", st.spindle_speed[0],
+                  st.spindle_speed[1], st.tool_numbers & 0xFFu, st.tool_numbers >> 8);
     out += buf;
-    std::snprintf(buf, sizeof buf, "spindle         %u  %u\ntools           %u  %u\nalarm           %u\n",
-                  st.spindle_speed[0], st.spindle_speed[1], st.tool_numbers & 0xFFu, st.tool_numbers >> 8,
-                  st.alarm_code);
-    out += buf;
+    out += "alarm           " + (st.alarm_code ? std::to_string(st.alarm_code) + " (" + alarm_text(st.alarm_code) + ")"
+                                               : std::string("none")) + "\n";
     std::snprintf(buf, sizeof buf, "download        %u bytes\n", st.download_bytes);
     out += buf;
     out += "job             " + job_name(st) + (st.resume_pending ? " (resume pending)" : "") + "\n";
@@ -91,8 +123,10 @@ std::string status_text(const cnc_status& st)
 std::string status_json(const cnc_status& st)
 {
     std::vector<std::string> names;
-    for (int b = 0; b < 11; ++b)
+    for (int b = 0; b < RUN_BIT_COUNT; ++b)
         if (st.run_state & (1u << b)) names.push_back(json_quote(RUN_BITS[b].key));
+    json_object active;
+    for (const auto& in : inputs_of(st)) active.boolean(in.key, in.active);
     json_object inputs;
     inputs.integer("air_pressure", st.air_pressure).integer("door", st.door).integer("dust", st.dust);
     inputs.integer("drawer", st.drawer);
@@ -104,11 +138,13 @@ std::string status_json(const cnc_status& st)
     o.integer("run_line", st.run_line).integer("parse_line", st.parse_line);
     o.raw("machine_pos", positions_json(st.machine_pos)).raw("work_pos", positions_json(st.work_pos));
     o.integer("limit_state", st.limit_state).str("limits", binary(st.limit_state));
-    o.raw("inputs", inputs.text());
+    // The levels as read, and what they mean: the text ticks the same ones.
+    o.raw("inputs", inputs.text()).raw("inputs_active", active.text());
     o.raw("spindle_speed", json_array({std::to_string(st.spindle_speed[0]), std::to_string(st.spindle_speed[1]),
                                        std::to_string(st.spindle_speed[2]), std::to_string(st.spindle_speed[3])}));
     o.raw("tools", json_array({std::to_string(st.tool_numbers & 0xFFu), std::to_string(st.tool_numbers >> 8)}));
-    o.integer("alarm_code", st.alarm_code).integer("download_bytes", st.download_bytes);
+    o.integer("alarm_code", st.alarm_code).str("alarm", alarm_text(st.alarm_code));
+    o.integer("download_bytes", st.download_bytes);
     o.str("job_name", job_name(st)).boolean("resume_pending", st.resume_pending != 0);
     o.integer("status_word", st.status_word).integer("aux_byte", st.aux_byte);
     return o.text();

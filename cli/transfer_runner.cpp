@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "interrupt.h"
+#include "pelk.h"
 #include "progress.h"
 
 transfer_outcome run_transfer(const std::string& label, uint64_t total,
@@ -17,6 +19,7 @@ transfer_outcome run_transfer(const std::string& label, uint64_t total,
     std::mutex m;
     std::condition_variable cv;
     bool done = false;
+    bool interrupted = false;
     int result = 0;
     progress_display bar(label, total);
     std::thread worker([&] {
@@ -34,11 +37,19 @@ transfer_outcome run_transfer(const std::string& label, uint64_t total,
         std::unique_lock<std::mutex> g(m);
         while (!done) {
             cv.wait_for(g, std::chrono::milliseconds(100));
+            if (!done && !interrupted && take_interrupt()) {
+                interrupted = true;
+                mcu_bsp_transfer_stop(1);
+            }
             if (!done) bar.update(read_counter());
         }
     }
     worker.join();
+    // A request the transfer did not take (it ended on its own) must not
+    // stop the next one.
+    if (interrupted) mcu_bsp_transfer_stop(0);
     transfer_outcome out;
+    out.interrupted = interrupted;
     out.result = result;
     out.bytes = read_counter();
     out.seconds = bar.seconds();

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "pelk_board.h"
 #include "link_object.h"
 #include "reply_deadlines.h"
 #include "trace.h"
@@ -48,6 +49,9 @@ bool reports_progress(const _flash_msg* msg)
 
 // Offsets travel in the 32-bit argument, so a padded stream must stay below 4 GiB.
 constexpr unsigned long long MAX_STREAM = 0xFFFFFFFCull;
+
+// Set by mcu_bsp_transfer_stop; taken (cleared) by the transfer that ends on it.
+std::atomic<bool> stop_requested{false};
 
 }  // namespace
 
@@ -146,6 +150,12 @@ int mcu_update_flash(_flash_msg* msg)
         // The caller's progress bar reads this counter from another thread.
         if (reports_progress(msg))
             std::atomic_ref<int32_t>(*msg->progress).store(static_cast<int32_t>(done), std::memory_order_relaxed);
+        // Checked between chunks only: the board never holds half a chunk.
+        if (done < total && stop_requested.exchange(false)) {
+            pelk_trace("mcu_update_flash():stopped by the caller after %llu bytes\n", done);
+            std::fclose(f);
+            return PELK_ERR_TRANSFER;
+        }
     }
     // A buffered write that fails only at close would lose the file's tail.
     if (std::fclose(f) != 0 && !writing) {
@@ -153,5 +163,11 @@ int mcu_update_flash(_flash_msg* msg)
         return PELK_ERR_FILE;
     }
     pelk_trace("mcu_update_flash():success,tansfer %d bytes\n", static_cast<int>(done));
+    return PELK_OK;
+}
+
+int mcu_bsp_transfer_stop(int stop)
+{
+    stop_requested.store(stop != 0);
     return PELK_OK;
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "flash_capacity.h"
 #include "message_log.h"
 #include "task_request_thread.h"
 #include "ui_pelk_test.h"
@@ -21,6 +22,7 @@ const char* const type_suffixes[] = {".bin", ".img", ".txt"};
 constexpr int target_count = 6;
 constexpr int type_count = 3;
 constexpr int target_mcu = 3;
+constexpr int target_fram = 1;
 constexpr int target_sd = 2;
 constexpr int target_spindle = 4;
 constexpr int target_dc = 5;
@@ -120,6 +122,16 @@ int flash_panel::sf_update()
     const uint32_t total = uint32_t(file.size());
     ctx.log->log_message("SF", nullptr, "open file success.size %d bytes....", int(total));
     file.close();
+    // Before anything is erased: an empty file, one larger than the target
+    // holds, or text where a firmware image belongs goes nowhere.
+    if (target != target_fram) {
+        const pelk::image_check check =
+            pelk::check_image_file(path.toLocal8Bit().toStdString(), pelk::image_target(uint32_t(target)));
+        if (check.verdict != pelk::image_verdict::ok) {
+            ctx.log->log_message("SF", nullptr, "file refused: %s, nothing sent....", check.message.c_str());
+            return 1;
+        }
+    }
 
     reset_bar(total);
     msg.target = uint32_t(target);

@@ -41,6 +41,11 @@ PELK_API int mcu_bsp_sdcard(_flash_msg* msg);
 // Write a drive firmware file to the SD card and start the drive's update.
 PELK_API int mcu_bsp_update_spindle(_flash_msg* msg);
 PELK_API int mcu_bsp_update_dc(_flash_msg* msg);
+// Asks the chunked transfer under way (flash, application, SD card file,
+// drive staging) to end after the chunk now in flight, from any thread: the
+// transfer then fails with PELK_ERR_COMMAND and leaves what it wrote. stop 0
+// withdraws a request no transfer has taken yet. Always PELK_OK.
+PELK_API int mcu_bsp_transfer_stop(int stop);
 // The board's progress of an update started from the SD card.
 PELK_API int mcu_bsp_read_progress(int* value);
 // Write the local file name (its first len bytes) to the SD card and start an

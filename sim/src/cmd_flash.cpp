@@ -15,11 +15,20 @@ void refuse(board::impl& b, const char* why)
     b.trace(std::string("   refused: ") + why);
 }
 
-// Writes data at off into a growing image no larger than limit.
+// A write the flash cannot hold: declined with an answer the host reports as
+// a failure, as the board's flash driver answers an address past its end.
+void refuse_write(board::impl& b, const char* why)
+{
+    refuse(b, why);
+    b.answer_failure = true;
+}
+
+// Writes data at off into a growing image no larger than limit. A chunk that
+// would reach past the end is refused whole: nothing of it is stored.
 bool write_at(std::vector<uint8_t>& image, uint32_t off, const std::vector<uint8_t>& data, uint32_t limit)
 {
-    if (off >= limit) return false;
-    size_t n = std::min<size_t>(data.size(), limit - off);
+    if (off >= limit || data.size() > limit - off) return false;
+    size_t n = data.size();
     if (image.size() < off + n) image.resize(off + n, 0xFF);
     std::copy_n(data.begin(), n, image.begin() + off);
     return true;
@@ -53,7 +62,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
         } else if (r.type == T_WRITE) {
             std::vector<uint8_t> scratch;
             if (!write_at(s.fpga, r.arg, stored_data(b, r, scratch), FPGA_FLASH_SIZE))
-                return refuse(b, "beyond the flash");
+                return refuse_write(b, "beyond the flash");
         } else if (r.type == T_READ) {
             read_area(s.fpga, r.arg, r.data_len, out);
             return;
@@ -66,7 +75,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
         if (!s.app_open) return refuse(b, "application data without an open update");
         std::vector<uint8_t> scratch;
         if (!write_at(s.app_staging, r.arg, stored_data(b, r, scratch), MCU_FLASH_SIZE))
-            return refuse(b, "beyond the application flash");
+            return refuse_write(b, "beyond the application flash");
         return;
     }
     if (r.arg == 1) {

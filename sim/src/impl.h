@@ -174,6 +174,10 @@ struct board::impl {
     machine_motion mo;
     unsigned dirty = 0;
     time_point last_save{};
+    // Set by a handler that declines the request in a way the host must see:
+    // the reply then carries the length 0xFFFF, which the link takes as a
+    // failed exchange (the stream stays in step: nothing follows the head).
+    bool answer_failure = false;
 
     std::atomic<bool> run{false};
     std::atomic<bool> drop{false};  // close the connection at the next turn

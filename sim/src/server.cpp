@@ -157,9 +157,16 @@ bool answer(board::impl& b, connection& c, const request& r)
             ++b.cnt.bad_frames;
             b.trace("   payload checksum wrong, not executed");
         } else {
+            b.answer_failure = false;
             dispatch(b, r, out);
         }
         plan_reply(b, r, out, c.frames, plan);
+        if (b.answer_failure && !plan.silent && !plan.close_before && plan.bytes.size() >= size_t(HEAD)) {
+            b.answer_failure = false;
+            plan.bytes.resize(HEAD);
+            put16(&plan.bytes[6], LEN_NONE);
+            plan.note += " failure";
+        }
         if (!plan.silent && !plan.close_before) ++b.cnt.replies_sent;
         if (tracing) {
             char head[64];

@@ -25,7 +25,7 @@ TEST_F(pelkctl_test, status_command_lines_and_machine_control)
     auto& board = start_board(0, "CNC-BOARD");
     auto r = run({"status"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_TRUE(has(r.out, "空闲")) << r.out;
+    EXPECT_TRUE(has(r.out, "idle")) << r.out;
 
     r = run({"gcode", "G1 x4 F1000", "G1 y-2.5"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -120,7 +120,7 @@ TEST_F(pelkctl_test, parameters_and_the_identity_record)
 
     // The record as the console writes it: identifier in bytes 0-15, type
     // code in byte 17, bytes 16 and 18 kept.
-    EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789"}).code, 0);
+    EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789", "--truncate"}).code, 0);
     EXPECT_EQ(run({"userdata", "set", "type", "M81DC"}).code, 0);
     auto rec = board.user_data(0, 19);
     EXPECT_EQ(std::string(rec.begin(), rec.begin() + 16), std::string("LINE7-012345678") + '\0');
@@ -129,7 +129,7 @@ TEST_F(pelkctl_test, parameters_and_the_identity_record)
     EXPECT_EQ(id["machine_id"].str, "LINE7-012345678");
     EXPECT_EQ(id["machine_type"].str, "M81DC");
     // A multi-byte character is not cut in half at the 15-byte limit.
-    EXPECT_EQ(run({"userdata", "set", "id", "ABCDEFGHIJKLMN\xc3\xa9"}).code, 0);
+    EXPECT_EQ(run({"userdata", "set", "id", "ABCDEFGHIJKLMN\xc3\xa9", "--truncate"}).code, 0);
     EXPECT_EQ(board.user_data(13, 2), (std::vector<uint8_t>{'N', 0}));
     EXPECT_EQ(board.user_data(17, 1)[0], 4) << "the identifier write keeps the type";
     EXPECT_EQ(run({"userdata", "set", "type", "M99"}).code, 2);

@@ -179,10 +179,34 @@ private slots:
         QVERIFY(run(ui()->sf_update, "SF:fram flash handle complete. 0-success"));
         QCOMPARE(log_entries().mid(1, 1), QStringList{"SF:fram flash write start...."});
 
+        // An empty file, one larger than the flash and a G-code program are
+        // refused before the flash is erased.
         select(0);
+        const std::vector<uint8_t> before = board()->fpga_image();
         ui()->sf_file_path->setText("empty.bin");
-        QVERIFY(run(ui()->sf_update, "SF:fpga flash handle complete. -4-failed,use time "));
-        QCOMPARE(log_entries().first(), QString("SF:open file success.size 0 bytes...."));
+        clear_log();
+        click(ui()->sf_update);
+        QCOMPARE(log_entries(), (QStringList{"SF:open file success.size 0 bytes....",
+                                             "SF:file refused: empty.bin: the file is empty, nothing to write, "
+                                             "nothing sent...."}));
+        write_file("big.bin", random_bytes(16 * 1024 * 1024 + 4, 7));
+        ui()->sf_file_path->setText("big.bin");
+        clear_log();
+        click(ui()->sf_update);
+        QVERIFY2(log_entries().size() == 2 && log_entries().last().startsWith("SF:file refused: big.bin: "),
+                 qPrintable(log_entries().join('\n')));
+        write_file("part.nc", "G21 G90\nG0 X0 Y0\nG1 X10 F600\nM30\n");
+        select(3);
+        ui()->sf_file_path->setText("part.nc");
+        ctx().mcu_erased = true;
+        clear_log();
+        click(ui()->sf_update);
+        QVERIFY2(log_entries().size() == 2 && log_entries().last().contains("G-code"),
+                 qPrintable(log_entries().join('\n')));
+        ctx().mcu_erased = false;
+        select(0);
+        QVERIFY(ui()->sf_update->isEnabled());
+        QVERIFY(board()->fpga_image() == before);
 
         ui()->sf_file_path->setText("missing.bin");
         clear_log();

@@ -127,6 +127,31 @@ TEST_F(board_test, mcu_application_only_while_major_version_is_zero)
     EXPECT_EQ(sim->mcu_app(), app);
 }
 
+TEST_F(board_test, writes_past_the_end_of_a_flash_are_refused_with_a_failed_answer)
+{
+    std::vector<uint8_t> low = {0};
+    ASSERT_EQ(send(33, XFER_WRITE, 2, low), 0);
+    ASSERT_EQ(send(32, XFER_EXCHANGE, 0), 0);
+    const uint32_t fpga_end = 16u * 1024 * 1024, app_end = 1024u * 1024;
+    std::vector<uint8_t> chunk(1024, 0x5A);
+    ASSERT_EQ(send(32, XFER_WRITE, fpga_end - 1024, chunk), 0) << "the last chunk fits";
+    EXPECT_NE(send(32, XFER_WRITE, fpga_end - 512, chunk), 0) << "a chunk that straddles the end";
+    EXPECT_NE(send(32, XFER_WRITE, fpga_end, chunk), 0);
+    EXPECT_EQ(sim->fpga_image().size(), fpga_end);
+    EXPECT_EQ(read(19, 3, 1).size(), 1u) << "the link stays up after a refusal";
+
+    link.eth_device_close();
+    cfg.id.fw_major = 0;
+    start_board();
+    ASSERT_TRUE(open_link());
+    ASSERT_EQ(send(9, XFER_EXCHANGE, 1), 0);
+    ASSERT_EQ(send(9, XFER_WRITE, app_end - 1024, chunk), 0);
+    EXPECT_NE(send(9, XFER_WRITE, app_end - 4, chunk), 0) << "the application is not cut at 1 MiB";
+    std::vector<uint8_t> commit = {1};
+    ASSERT_EQ(send(9, XFER_EXCHANGE, 2, commit), 0);
+    EXPECT_EQ(sim->mcu_app().size(), app_end);
+}
+
 TEST_F(board_test, sd_card_files_checksums_and_staged_update)
 {
     std::vector<uint8_t> data = bytes("abc");

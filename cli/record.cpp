@@ -1,0 +1,137 @@
+#include "record.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "exit_codes.h"
+#include "output.h"
+#include "sha256.h"
+
+namespace {
+
+const char* const PRODUCTS[] = {"M81", "M92", "R27", "R28"};
+const char* const VARIANTS[] = {"T2_T4", "T15", "T16"};
+
+bool keeps_records(const command_spec& c)
+{
+    std::string list = std::string(" ") + c.options + " ";
+    return list.find(" record ") != std::string::npos;
+}
+
+// The commands whose first argument is the file that goes to the board.
+bool sends_file(const command_spec& c)
+{
+    std::string n = c.name;
+    return n == "fpga write" || n == "mcu write" || n == "sd put" || n == "run" || n.rfind("update ", 0) == 0;
+}
+
+std::string utc_now()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+// Product, variant, firmware and drive firmware as info reports them; null
+// when the board does not answer.
+std::string versions(session& s)
+{
+    if (!s.link_alive()) return "null";
+    unsigned int version = 0;
+    if (mcu_bsp_get_version(&version) != PELK_OK) return "null";
+    unsigned product = version >> 24, variant = (version >> 16) & 0x7F;
+    json_object o;
+    o.str("product", product < 4 ? PRODUCTS[product] : "unknown (" + std::to_string(product) + ")");
+    o.str("variant", variant < 3 ? VARIANTS[variant] : "unknown (" + std::to_string(variant) + ")");
+    o.str("firmware", std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF));
+    int32_t drive = 0;
+    if (s.dev->cnc_ar_get_version(&drive) == PELK_OK)
+        o.str("drive_firmware", std::to_string(uint32_t(drive) >> 16) + "." + std::to_string(uint32_t(drive) & 0xFFFF));
+    else
+        o.raw("drive_firmware", "null");
+    return o.text();
+}
+
+const report_field* field(const session& s, const std::string& key)
+{
+    const report_field* found = nullptr;
+    for (const auto& f : s.report)
+        if (f.key == key) found = &f;  // the last one counts
+    return found;
+}
+
+}  // namespace
+
+record_context record_begin(session& s, const options& o, const command_spec& c)
+{
+    record_context r;
+    if (o.record.empty() || !keeps_records(c)) return r;
+    r.active = true;
+    r.time = utc_now();
+    r.start = std::chrono::steady_clock::now();
+    unsigned char id[12] = {};
+    if (s.link_alive() && mcu_bsp_get_mcu_id(id, sizeof id) == PELK_OK) r.board_id = hex_bytes(id, sizeof id);
+    r.before = versions(s);
+    return r;
+}
+
+int record_end(record_context& r, session& s, const options& o, const command_spec& c, const args_list& args,
+               int code)
+{
+    if (!r.active) return code;
+    r.active = false;
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - r.start).count();
+    std::string failure = code != rc::ok ? last_failure() : "";
+    json_object line;
+    line.str("time", r.time).str("operation", c.name);
+    line.str("machine_id", s.board.machine_id);
+    if (r.board_id.empty()) line.raw("board_id", "null");
+    else line.str("board_id", r.board_id);
+    line.str("address", s.board.address);
+    line.raw("versions_before", r.before);
+    line.raw("versions_after", versions(s));
+    if (sends_file(c) && !args.empty()) {
+        json_object image;
+        image.str("name", args[0]);
+        std::FILE* f = std::fopen(args[0].c_str(), "rb");
+        long long size = -1;
+        if (f) {
+            if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+            std::fclose(f);
+        }
+        if (size >= 0) image.integer("size", size);
+        else image.raw("size", "null");
+        std::string digest = sha256_file(args[0]);
+        if (digest.empty()) image.raw("sha256", "null");
+        else image.str("sha256", digest);
+        line.raw("image", image.text());
+    } else {
+        line.raw("image", "null");
+    }
+    auto copy = [&](const char* key) {
+        const report_field* f = field(s, key);
+        line.raw(key, f ? f->json : "null");
+    };
+    copy("bytes");
+    line.num("duration_seconds", seconds);
+    copy("bytes_per_second");
+    bool skipped = field(s, "skipped") != nullptr;
+    line.str("result", code == rc::ok ? (skipped ? "skipped" : "ok") : code == rc::interrupted ? "interrupted" : "failed");
+    line.integer("exit_code", code);
+    if (!failure.empty()) line.str("error", failure);
+
+    std::string text = line.text() + "\n";
+    // One write in append mode: lines from programs working on other
+    // boards at the same time stay whole.
+    std::FILE* out = std::fopen(o.record.c_str(), "a");
+    bool ok = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (out && std::fclose(out) != 0) ok = false;
+    if (!ok) {
+        int why = fail(rc::local_file, "--record %s: cannot append the record", o.record.c_str());
+        return code == rc::ok ? why : code;
+    }
+    return code;
+}

@@ -1,0 +1,243 @@
+// pelkctl as the operator meets it: Ctrl-C during a job, card file names,
+// output that stays English and valid JSON, parameter files checked before
+// they are sent, and choosing boards by address.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "cli_support.h"
+
+extern char** environ;
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string program(int lines, const std::string& line)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) text += line + "\n";
+    return text;
+}
+
+class pelkctl_operator : public pelkctl_test {
+protected:
+    // Starts pelkctl with a pseudo-terminal as its controlling terminal,
+    // so that it can ask; *master is the side the test types on.
+    cli_child start_on_terminal(const std::vector<std::string>& args, int* master)
+    {
+        cli_child c;
+        *master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(*master, 0);
+        ::grantpt(*master);
+        ::unlockpt(*master);
+        std::string slave = ::ptsname(*master);
+        c.out_path = work.path + "/.tty-out";
+        c.err_path = work.path + "/.tty-err";
+        std::vector<std::string> text = {PELKCTL_PATH};
+        text.insert(text.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : text) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        // Opened after setsid without O_NOCTTY: the terminal becomes the child's.
+        posix_spawn_file_actions_addopen(&fa, 0, slave.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_addopen(&fa, 1, c.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, c.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&fa, work.path.c_str());
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+        EXPECT_TRUE(net.enter_host_side());
+        int e = posix_spawn(&c.pid, PELKCTL_PATH, &fa, &attr, argv.data(), environ);
+        net.leave();
+        posix_spawn_file_actions_destroy(&fa);
+        posix_spawnattr_destroy(&attr);
+        EXPECT_EQ(e, 0);
+        return c;
+    }
+
+    // Reads the terminal until text shows (true) or ms pass.
+    static bool wait_for_text(int master, const std::string& text, int ms = 10000)
+    {
+        std::string seen;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0) {
+                char buf[512];
+                ssize_t n = ::read(master, buf, sizeof buf);
+                if (n > 0) seen.append(buf, size_t(n));
+                if (has(seen, text)) return true;
+            }
+        }
+        return false;
+    }
+};
+
+TEST_F(pelkctl_operator, ctrl_c_in_run_pauses_at_once_tells_the_boards_line_and_asks_stop_or_continue)
+{
+    auto& board = start_board(0, "JOB-BOARD", [](bsim::config& c) { c.line_rate = 5; });
+    std::ofstream(work_path("long.nc")) << program(400, "G1 x1 F1000");
+
+    // No terminal: paused, the line the board paused at, exit 130.
+    auto child = start({"run", "long.nc", "--json"});
+    ASSERT_TRUE(wait_until([&] { return board.machine().run_line >= 4; }, 20000));
+    ::kill(child.pid, SIGINT);
+    auto r = finish(child);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(board.machine().paused);
+    std::string paused = "paused at line " + std::to_string(board.machine().run_line) + " ";
+    EXPECT_TRUE(has(r.err, paused)) << paused << "\n" << r.err;
+    EXPECT_EQ(r.json()["paused_line"].num, board.machine().run_line);
+    ASSERT_EQ(run({"reset"}).code, 0);
+
+    // On a terminal: paused before the question; "c" continues the job.
+    int master = -1;
+    child = start_on_terminal({"run", "long.nc"}, &master);
+    ASSERT_TRUE(wait_until([&] { return board.machine().job_active && !board.machine().paused; }, 20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::kill(child.pid, SIGINT);
+    if (!wait_for_text(master, "Stop the job")) {
+        ::kill(child.pid, SIGKILL);
+        FAIL() << "no question on the terminal\n" << finish(child).err;
+    }
+    EXPECT_TRUE(board.machine().paused) << "paused while the question waits";
+    uint32_t line = board.machine().run_line;
+    ASSERT_EQ(::write(master, "c\n", 2), 2);
+    EXPECT_TRUE(wait_until([&] { return !board.machine().paused && board.machine().run_line > line + 1; }, 10000));
+
+    // A second Ctrl-C while asking stops the job: the machine is reset.
+    ::kill(child.pid, SIGINT);
+    ASSERT_TRUE(wait_for_text(master, "Stop the job"));
+    ::kill(child.pid, SIGINT);
+    r = finish(child);
+    ::close(master);
+    EXPECT_EQ(r.code, 130) << r.err;
+    EXPECT_TRUE(has(r.err, "job stopped")) << r.err;
+    EXPECT_FALSE(board.machine().paused);
+    EXPECT_FALSE(board.machine().job_active);
+}
+
+TEST_F(pelkctl_operator, sd_put_stores_the_base_name_or_the_given_one_and_says_what_failed_in_words)
+{
+    auto& board = start_board(0, "SD-BOARD");
+    std::filesystem::create_directories(work_path("some/dir"));
+    make_file("some/dir/spindle.bin", 3000, 7);
+    auto r = run({"sd", "put", work_path("some/dir/spindle.bin")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(board.sd_path("spindle.bin"))) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(board.sd_path("spindle.bin")) / 4, 3000u / 4);
+    r = run({"sd", "put", "some/dir/spindle.bin", "--as", "fw/drive.bin", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["name"].str, "fw/drive.bin");
+    EXPECT_EQ(run({"sd", "stat", "fw/drive.bin"}).code, 0);
+    EXPECT_EQ(run({"sd", "put", "some/dir/spindle.bin", "--as", "../x.bin"}).code, 2);
+
+    r = run({"sd", "ls"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_TRUE(has(r.err, "cannot list")) << r.err;
+
+    // The checksum query after the copy goes unanswered: words, no number.
+    board.arm_fault(bsim::fault_kind::bad_arg, 21, 3);
+    r = run({"sd", "put", "some/dir/spindle.bin"});
+    EXPECT_EQ(r.code, 6);
+    EXPECT_FALSE(has(r.err, "(-")) << r.err;
+    EXPECT_TRUE(has(r.err, "no checksum") && has(r.err, "sd stat spindle.bin")) << r.err;
+}
+
+TEST_F(pelkctl_operator, output_is_english_valid_json_and_text_and_json_agree)
+{
+    auto& board = start_board(0, "OUT-BOARD");
+    // A fresh board's identifier field is erased flash (0xFF bytes).
+    auto r = run({"userdata", "get", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    jvalue id = r.json();
+    EXPECT_EQ(id["machine_id"].str, "");
+    EXPECT_FALSE(id["machine_id_written"].b);
+
+    board.set_inputs(0, 1, 0);  // door and drawer lines low, air pressure high
+    r = run({"status"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (unsigned char c : r.out) EXPECT_LT(c, 0x80) << r.out;
+    EXPECT_TRUE(has(r.out, "idle")) << r.out;
+    EXPECT_TRUE(has(r.out, "air pressure [ ]") && has(r.out, "door [x]") && has(r.out, "drawer [x]")) << r.out;
+    jvalue st = run({"status", "--json"}).json();
+    EXPECT_TRUE(st["idle"].b);
+    EXPECT_FALSE(st["inputs_active"]["air_pressure"].b);
+    EXPECT_TRUE(st["inputs_active"]["door"].b);
+    EXPECT_TRUE(st["inputs_active"]["drawer"].b);
+
+    // An alarm with its meaning and what to do, in text and JSON.
+    EXPECT_EQ(run({"gcode", "G1 x5000 F1000"}).code, 8);
+    r = run({"status"});
+    EXPECT_TRUE(has(r.out, "travel exceeded") && has(r.out, "$X or reset")) << r.out;
+    st = run({"status", "--json"}).json();
+    EXPECT_EQ(st["alarm_code"].num, 2);
+    EXPECT_TRUE(has(st["alarm"].str, "move back inside the travel"));
+    std::ofstream(work_path("one.nc")) << "G1 x1\n";
+    r = run({"run", "one.nc"});
+    EXPECT_EQ(r.code, 8);
+    EXPECT_TRUE(has(r.err, "travel exceeded")) << r.err;
+}
+
+TEST_F(pelkctl_operator, params_set_refuses_what_is_not_the_boards_table_and_userdata_refuses_long_ids)
+{
+    auto& board = start_board(0, "PARAM-BOARD");
+    auto r = run({"params", "get"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, 2), "0 ");
+    EXPECT_TRUE(has(r.out, "\n3 ")) << "index and value";
+    size_t count = board.params().size();
+    float first = board.params()[0];
+
+    std::ofstream(work_path("notes.txt")) << "1.5\nspindle warm-up 20 s\n" << program(int(count) - 2, "0.0");
+    r = run({"params", "set", "notes.txt"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_TRUE(has(r.err, "line 2")) << r.err;
+    std::ofstream(work_path("short.txt")) << program(int(count) - 1, "1.5");
+    r = run({"params", "set", "short.txt"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_TRUE(has(r.err, std::to_string(count))) << r.err;
+    EXPECT_FLOAT_EQ(board.params()[0], first) << "nothing was sent";
+
+    EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789"}).code, 2);
+    EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789", "--truncate"}).code, 0);
+    EXPECT_EQ(run({"userdata", "get", "--json"}).json()["machine_id"].str, "LINE7-012345678");
+}
+
+TEST_F(pelkctl_operator, boards_are_chosen_by_address_discovery_waits_when_asked_and_help_is_in_one_place)
+{
+    start_board(0, "FIRST");
+    start_board(1, "SECOND");
+    auto r = run({"info", "--address", "10.233.0.3", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["machine_id"].str, "SECOND");
+    r = run({"info", "--address", "10.233.0.9"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(has(r.err, "10.233.0.2") && has(r.err, "10.233.0.3")) << "the boards found are listed\n" << r.err;
+    EXPECT_EQ(run({"info", "--address", "10.233.0"}).code, 2);
+
+    // The third board comes up while pelkctl keeps asking.
+    auto child = start({"info", "--address", "10.233.0.4", "--discover-timeout", "8000", "--verbose", "--json"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    start_board(2, "THIRD");
+    r = finish(child);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["machine_id"].str, "THIRD");
+    EXPECT_TRUE(has(r.err, "discovery pass") && has(r.err, "connecting to board")) << r.err;
+
+    // The exit codes are listed once, in the general help.
+    EXPECT_FALSE(has(run({"status", "--help"}).out, "130  "));
+    r = run({"--help"});
+    EXPECT_TRUE(has(r.out, "130  ") && has(r.out, "--address") && has(r.out, "status --watch")) << r.out;
+}
+
+}  // namespace
