@@ -5,8 +5,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 // Needs no network: the help texts and the command line's own errors.
 TEST(pelkctl_command_line, help_lists_every_command_and_exit_code_and_bad_lines_give_the_usage_code)
 {

@@ -15,8 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 constexpr int PROGRAM_CODE = 9;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::string sample(const std::string& name)
 {
     std::string path = std::string(GCODE_SAMPLES) + "/" + name;

@@ -17,6 +17,16 @@
 #include "private_net.h"
 #include "sim_support.h"
 
+inline bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A program of the same line repeated.
+inline std::string program(int lines, const std::string& line)
+{
+    std::string text;
+    for (int i = 0; i < lines; ++i) text += line + "\n";
+    return text;
+}
+
 struct cli_result {
     int code = -1;  // exit code; 128 + signal when killed
     std::string out, err;

@@ -11,8 +11,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 std::vector<std::string> lines_of(const std::string& path)
 {
     std::ifstream in(path);

@@ -11,15 +11,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string program(int lines, const std::string& line)
-{
-    std::string text;
-    for (int i = 0; i < lines; ++i) text += line + "\n";
-    return text;
-}
-
 TEST_F(pelkctl_test, status_command_lines_and_machine_control)
 {
     auto& board = start_board(0, "CNC-BOARD");

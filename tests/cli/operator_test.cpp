@@ -17,15 +17,6 @@ extern char** environ;
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string program(int lines, const std::string& line)
-{
-    std::string text;
-    for (int i = 0; i < lines; ++i) text += line + "\n";
-    return text;
-}
-
 class pelkctl_operator : public pelkctl_test {
 protected:
     // Starts pelkctl with a pseudo-terminal as its controlling terminal,

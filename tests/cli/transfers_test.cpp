@@ -6,8 +6,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST_F(pelkctl_test, fpga_write_verify_read_and_erase_and_their_failures)
 {
     auto& board = start_board(0, "FPGA-BOARD");
