@@ -110,21 +110,19 @@ void execute_line(board::impl& b, const std::string& raw)
     if (!blk.dollar.empty()) return setting(b, blk.dollar);
     if (blk.problem != gcode::issue::none) return report_error(b, blk.bad_word + ": " + blk.why);
 
-    bool motion = false;
-    for (const auto& w : blk.words)
-        if (gcode::axis_index(w.letter) >= 0 || (w.letter == 'G' && (w.value == 28.2 || w.value == 28 || w.value == 30 ||
-                                                                     (w.value >= 38.2 && w.value <= 38.5))) ||
-            (w.letter == 'M' && w.value == 6))
-            motion = true;
-    if (motion && m.alarm) return report_error(b, "alarm " + std::to_string(m.alarm) + ", reset first");
+    // The line runs on a copy of the interpreter first: whether it moves the
+    // machine, and what it would do, without touching the machine.
+    gcode::interpreter probe = b.mo.eng->interp();
+    probe.enforce_travel = false;
+    for (int i = 0; i < 9; ++i) probe.state().position[size_t(i)] = m.mpos[size_t(i)];
+    bool moves = false;
+    gcode::outcome o = probe.run(blk, [&](const gcode::move&) { moves = true; });
+    bool probe_without_target = o.problem == gcode::issue::malformed && o.word.rfind("G38", 0) == 0;
+    if ((moves || probe_without_target) && m.alarm)
+        return report_error(b, "alarm " + std::to_string(m.alarm) + ", reset first");
 
-    gcode::outcome o;
     if (m.job.active) {
-        // The job owns the machine: a command line is only checked, so that
-        // one beyond the travel still raises the alarm, and nothing else runs.
-        gcode::interpreter probe = b.mo.eng->interp();
-        for (int i = 0; i < 9; ++i) probe.state().position[size_t(i)] = m.mpos[size_t(i)];
-        o = probe.run(blk, [](const gcode::move&) {});
+        // The job owns the machine: a line beyond the travel still raises the alarm, nothing else runs.
         if (o.ok()) return report_error(b, "a job is running: only \"$\" lines are taken");
     } else {
         motion_stop(b);  // the interpreter starts from where the machine is
@@ -136,7 +134,7 @@ void execute_line(board::impl& b, const std::string& raw)
         if (axis >= 0) m.limits |= uint16_t(1u << axis);
         return raise_alarm(b, ALARM_LIMIT, o.why);
     }
-    if (o.problem == gcode::issue::malformed && o.word.rfind("G38", 0) == 0)
+    if (probe_without_target)
         return raise_alarm(b, ALARM_PROBE, "probe without a target");
     if (!o.ok()) return report_error(b, o.word + ": " + o.why);
 

@@ -67,7 +67,7 @@ bsim::board& pelkctl_test::start_board(int slot, const std::string& mid,
     return *boards[slot];
 }
 
-cli_child pelkctl_test::start(const std::vector<std::string>& args)
+cli_child pelkctl_test::start(const std::vector<std::string>& args, const std::string& stdin_path)
 {
     cli_child c;
     static int serial = 0;
@@ -82,13 +82,15 @@ cli_child pelkctl_test::start(const std::vector<std::string>& args)
 
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (stdin_path.empty()) posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    else posix_spawn_file_actions_addopen(&fa, 0, stdin_path.c_str(), O_RDWR, 0);
     posix_spawn_file_actions_addopen(&fa, 1, c.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&fa, 2, c.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, work.path.c_str());
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    // A session of its own: no controlling terminal to ask questions on.
+    // A session of its own: no controlling terminal to ask questions on,
+    // unless standard input is one (opened after setsid without O_NOCTTY).
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     // The child lives in the namespace of the thread that starts it.
     EXPECT_TRUE(net.enter_host_side());

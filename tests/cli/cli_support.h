@@ -51,7 +51,9 @@ protected:
                              const std::function<void(bsim::config&)>& adjust = {});
     // Runs pelkctl with args to its end (killed after 60 s).
     cli_result run(const std::vector<std::string>& args);
-    cli_child start(const std::vector<std::string>& args);
+    // Standard input is /dev/null, or stdin_path opened read-write (a
+    // terminal opened there becomes the child's controlling terminal).
+    cli_child start(const std::vector<std::string>& args, const std::string& stdin_path = "");
     cli_result finish(const cli_child& c, int timeout_ms = 60000);
 
     // A file of n pseudo-random bytes in the working directory.

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,8 +11,6 @@
 #include <thread>
 
 #include "cli_support.h"
-
-extern char** environ;
 
 namespace {
 
@@ -23,36 +20,11 @@ protected:
     // so that it can ask; *master is the side the test types on.
     cli_child start_on_terminal(const std::vector<std::string>& args, int* master)
     {
-        cli_child c;
         *master = ::posix_openpt(O_RDWR | O_NOCTTY);
         EXPECT_GE(*master, 0);
         ::grantpt(*master);
         ::unlockpt(*master);
-        std::string slave = ::ptsname(*master);
-        c.out_path = work.path + "/.tty-out";
-        c.err_path = work.path + "/.tty-err";
-        std::vector<std::string> text = {PELKCTL_PATH};
-        text.insert(text.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : text) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        // Opened after setsid without O_NOCTTY: the terminal becomes the child's.
-        posix_spawn_file_actions_addopen(&fa, 0, slave.c_str(), O_RDWR, 0);
-        posix_spawn_file_actions_addopen(&fa, 1, c.out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 2, c.err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addchdir_np(&fa, work.path.c_str());
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
-        EXPECT_TRUE(net.enter_host_side());
-        int e = posix_spawn(&c.pid, PELKCTL_PATH, &fa, &attr, argv.data(), environ);
-        net.leave();
-        posix_spawn_file_actions_destroy(&fa);
-        posix_spawnattr_destroy(&attr);
-        EXPECT_EQ(e, 0);
-        return c;
+        return start(args, ::ptsname(*master));
     }
 
     // Reads the terminal until text shows (true) or ms pass.
