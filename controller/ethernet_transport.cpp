@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-cnc::transport::~transport() = default;
-
 int vesk_transport::open_index(int dev_id, pelk_close_callback callback, void* ctx)
 {
     return v.eth_device_open(dev_id, callback, ctx);

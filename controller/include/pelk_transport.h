@@ -15,7 +15,7 @@ namespace cnc {
 // serialised by the transport.
 class PELK_API transport {
 public:
-    virtual ~transport();
+    virtual ~transport() = default;
 
     // Opens a connection to a board of the last poll's list (by its number or
     // its 12-byte machine id) or to an IPv4 address. The callback runs once
