@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "exit_codes.h"
+#include "project_version.h"
 
 #ifndef PELKCTL_VERSION
 #define PELKCTL_VERSION "0.0"
@@ -91,4 +92,4 @@ void print_group_help(const std::string& group)
     std::printf("\npelkctl %s SUBCOMMAND --help tells more; exit codes: pelkctl --help.\n", group.c_str());
 }
 
-void print_version() { std::printf("pelkctl %s\n", PELKCTL_VERSION); }
+void print_version() { std::printf("pelkctl %s\n", PROJECT_VERSION_TEXT); }
