@@ -66,3 +66,16 @@ if(TARGET pelk_test)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
           RENAME ${PELK_APP_ID}.svg COMPONENT console)
 endif()
+
+# Every package carries its copyright file and a compressed changelog.
+foreach(pair "libvesk;libvesk${PROJECT_VERSION_MAJOR}" "libpelk;libpelk${PROJECT_VERSION_MAJOR}" "dev;libpelk-dev"
+             "console;pelk-console" "pelkctl;pelkctl" "board-sim;pelk-board-sim")
+  list(GET pair 0 component)
+  list(GET pair 1 PKG)
+  set(doc ${CMAKE_BINARY_DIR}/packaging/doc/${PKG})
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${doc}/changelog.Debian @ONLY)
+  file(ARCHIVE_CREATE OUTPUT ${doc}/changelog.Debian.gz PATHS ${doc}/changelog.Debian FORMAT raw COMPRESSION GZip
+       COMPRESSION_LEVEL 9 MTIME 0)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${doc}/changelog.Debian.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PKG} COMPONENT ${component})
+endforeach()

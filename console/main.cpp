@@ -1,5 +1,6 @@
 // The service console: one window on the event loop.
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 
@@ -15,7 +16,16 @@ int main(int argc, char* argv[])
             return 0;
         }
     QApplication app(argc, argv);
+    // --screenshot FILE: the window, three seconds after it shows (its
+    // first discovery has filled the controller list by then), saved as a
+    // picture; then the program ends. For package checks and documentation.
+    QString screenshot;
+    const QStringList args = app.arguments();
+    int at = args.indexOf("--screenshot");
+    if (at > 0 && at + 1 < args.size()) screenshot = args.at(at + 1);
     pelk_test window;
     window.show();
+    if (!screenshot.isEmpty())
+        QTimer::singleShot(3000, &window, [&] { app.exit(window.grab().save(screenshot) ? 0 : 1); });
     return app.exec();
 }
