@@ -74,8 +74,8 @@ foreach(pair "libvesk;libvesk${PROJECT_VERSION_MAJOR}" "libpelk;libpelk${PROJECT
   list(GET pair 1 PKG)
   set(doc ${CMAKE_BINARY_DIR}/packaging/doc/${PKG})
   configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${doc}/changelog.Debian @ONLY)
-  file(ARCHIVE_CREATE OUTPUT ${doc}/changelog.Debian.gz PATHS ${doc}/changelog.Debian FORMAT raw COMPRESSION GZip
-       COMPRESSION_LEVEL 9 MTIME 0)
+  # gzip -n: no name or time stamp in the header, so packages build the same twice.
+  execute_process(COMMAND gzip -9nc ${doc}/changelog.Debian OUTPUT_FILE ${doc}/changelog.Debian.gz)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${doc}/changelog.Debian.gz
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PKG} COMPONENT ${component})
 endforeach()
