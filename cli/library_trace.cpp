@@ -4,7 +4,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "vesk_platform.h"
+#include "pelk_trace.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ void library_trace_init(bool to_stderr)
         std::lock_guard<std::mutex> g(state().lock);
         state().forward = to_stderr;
     }
-    vplat::set_debug_sink(sink, nullptr);
+    pelk_set_trace_sink(sink, nullptr);
 }
 
 void library_trace_reset_addresses()

@@ -10,7 +10,7 @@
 
 #include "exit_codes.h"
 #include "output.h"
-#include "vesk.h"
+#include "pelk_files.h"
 
 int check_name_length(const std::string& path)
 {
@@ -36,23 +36,8 @@ int check_source(const std::string& path, uint64_t* size)
 
 bool file_checksum(const std::string& path, uint32_t* crc)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::vector<char> block(8192);
-    unsigned value = 0;
-    bool ok = true;
-    for (;;) {
-        size_t n = std::fread(block.data(), 1, block.size(), f);
-        if (n == 0) {
-            ok = !std::ferror(f);
-            break;
-        }
-        while (n % 4) block[n++] = 0;
-        value = payload_crc32_update(value, block.data(), int(n));
-    }
-    std::fclose(f);
-    if (ok) *crc = value;
-    return ok;
+    // The library's own computation, so both sides of a verification agree.
+    return pelk_file_checksum(path.c_str(), crc) == PELK_OK;
 }
 
 int compare_files(const std::string& a, const std::string& b, uint64_t n, uint64_t* where)

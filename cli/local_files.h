@@ -11,8 +11,8 @@ int check_source(const std::string& path, uint64_t* size);
 // An exit code: ok when path fits the library's 255-byte name field.
 int check_name_length(const std::string& path);
 
-// The board's file checksum: CRC-32 of the file padded with zeros to a
-// multiple of 4. False when the file cannot be read.
+// The board's file checksum (CRC-32 of the file padded with zeros to a
+// multiple of 4), as the library computes it. False when the file cannot be read.
 bool file_checksum(const std::string& path, uint32_t* crc);
 
 // Compares the first n bytes of two files. Returns 1 equal, 0 different

@@ -16,8 +16,7 @@ int vesk_transport::open_id(const char* machine_id, pelk_close_callback callback
 
 int vesk_transport::open_address(const char* ipv4, pelk_close_callback callback, void* ctx)
 {
-    (void)ipv4; (void)callback; (void)ctx;
-    return 1;  // MERGE: eth_device_open_address
+    return v.eth_device_open_address(ipv4, callback, ctx);
 }
 
 int vesk_transport::close() { return v.eth_device_close(); }
@@ -30,8 +29,7 @@ int vesk_transport::poll(char* ids, char* count) { return v.eth_device_poll(ids,
 
 int vesk_transport::address_of(int dev_id, char* ipv4, int capacity)
 {
-    (void)dev_id; (void)ipv4; (void)capacity;
-    return 2;  // MERGE: eth_device_address
+    return v.eth_device_address(dev_id, ipv4, capacity);
 }
 
 int vesk_transport::send(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pelk_files.h"
 #include "trace.h"
 #include "transfer.h"
 #include "vesk.h"
@@ -36,3 +37,5 @@ int get_nc_file_check(const char* path, uint32_t* out)
     if (out) *out = crc;
     return PELK_OK;
 }
+
+int pelk_file_checksum(const char* path, uint32_t* crc) { return get_nc_file_check(path, crc); }
