@@ -176,8 +176,8 @@ int session::open_entry(const board_entry& b)
     board = b;
     note("connecting to board %d [%s]%s%s", b.index, b.machine_id.c_str(), b.address.empty() ? "" : " at ",
          b.address.c_str());
-    // By address where discovery gave one: any board object can open it,
-    // while an index belongs to the object whose discovery made the list.
+    // By address where discovery gave one: it names the board whatever
+    // later discovery passes do to the numbering of the list.
     int r = b.address.empty() ? dev->cnc_open_dev_index(b.dev_id, on_close, this)
                               : dev->cnc_open_dev_address(b.address.c_str(), on_close, this);
     if (r != PELK_OK)
