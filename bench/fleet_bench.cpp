@@ -102,13 +102,15 @@ int main(int argc, char** argv)
         }
 
     const double one = m[0].best;
-    std::printf("| run                  | command                                     | seconds | MiB/s, all boards | ratio to (a) |\n");
-    std::printf("|----------------------|---------------------------------------------|--------:|------------------:|-------------:|\n");
+    std::printf("| run                  | command                                           | seconds | MiB/s, all boards | ratio to (a) |\n");
+    std::printf("|----------------------|---------------------------------------------------|--------:|------------------:|-------------:|\n");
     for (const auto& x : m)
-        std::printf("| %-20s | `pelkctl %-33s` | %7.2f | %17.1f | %12.2f |\n", x.label, x.args.c_str(), x.best,
-                    double(FILE_BYTES) * x.boards / (1 << 20) / x.best, x.best / one);
+        std::printf("| %-20s | %-49s | %7.2f | %17.1f | %12.2f |\n", x.label, ("`pelkctl " + x.args + "`").c_str(),
+                    x.best, double(FILE_BYTES) * x.boards / (1 << 20) / x.best, x.best / one);
     std::printf("\n(b)/(a) = %.2f (all 8 at once against one board), (c)/(a) = %.2f (one after the other)\n",
                 m[1].best / one, m[2].best / one);
+    double load[3] = {};
+    if (getloadavg(load, 3) == 3) std::printf("Load average at end: %.2f %.2f %.2f\n", load[0], load[1], load[2]);
 
     boards.clear();
     std::error_code ec;
