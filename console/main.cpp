@@ -6,7 +6,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    pelk_test window;
+    pelk_test window(cnc::default_board());
     window.show();
     return app.exec();
 }

@@ -1,6 +1,8 @@
-// The console's one window. It owns the device object, the worker, the
-// timers, the button groups and the flags, wires the form's signals to its
-// slots, and hands every slot to the panel that does the work.
+// The console's one window. It works on the board object it is given (the
+// library's default board in the program; a board on a simulated one in
+// tests), owns the worker, the timers, the button groups and the flags,
+// wires the form's signals to its slots, and hands every slot to the panel
+// that does the work.
 #pragma once
 
 #include <QMainWindow>
@@ -22,7 +24,8 @@ class service_panel;
 class pelk_test : public QMainWindow {
     Q_OBJECT
 public:
-    explicit pelk_test(QWidget* parent = nullptr);
+    // board must outlive the window.
+    explicit pelk_test(cnc::board& board, QWidget* parent = nullptr);
     ~pelk_test() override;
 
     // For tests and tools: the shared state and the form.
@@ -96,7 +99,6 @@ private:
     cmd_history history;
 
     task_request_thread* task_thread = nullptr;
-    pelk_cnc* dev = nullptr;
     QTimer* state_timer = nullptr;
     QTimer* progress_timer = nullptr;
     QButtonGroup* grp_flash_target = nullptr;

@@ -37,7 +37,7 @@ public:
     void offer_resume(const char* name, uint32_t line, int flag) override;
 
     // Remembers path as the NC file and takes its size and line count from
-    // one streaming read (no file is held in memory). -1 when it cannot be
+    // the board library's inspection of it (no file is held in memory). -1 when it cannot be
     // opened or is too large for the progress bars; 0 otherwise, also for an
     // empty path.
     int open_nc_file(const QString& path);
@@ -48,7 +48,7 @@ public:
 
 private:
     // One machine-control action: the "CNC" line, the call, the result line.
-    void control_action(const char* what, int (pelk_cnc::*op)());
+    void control_action(const char* what, int (cnc::board::*op)());
 
     console_context& ctx;
     bool question_open = false;  // the resume question is on screen
