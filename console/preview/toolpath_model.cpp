@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr double coarse_pixels = 512;  // the coarse level is exact to a pixel of a view this wide
+constexpr double coarse_pixels = 512;  // the coarse level is exact to a pixel of a view this wide...
+constexpr size_t coarse_max = 20'000;  // ...or coarser, to stay this small: quick even for a software renderer
 constexpr double budget_pixels = 4096; // the first tolerance when the budget is reached
 constexpr float same_point = 1e-6f;
 
@@ -67,7 +68,7 @@ void toolpath_model::push(const gcode::segment& s, path_kind k)
         v_.push_back(start);
         bounds_.add(start.x, start.y, start.z);
         run_ = 0;
-    } else if (tol_ > 0 && v_.size() >= 2 && v_.back().kind() == k && run_ + s.length < tol_) {
+    } else if (tol_ > 0 && v_.size() >= 2 && v_.back().kind() != path_kind::gap && run_ + s.length < tol_) {
         // Still shorter than the tolerance together: the run's end moves on.
         run_ += s.length;
         v_.back() = end;
@@ -86,7 +87,7 @@ std::vector<path_vertex> toolpath_model::merged(const std::vector<path_vertex>& 
     out.reserve(in.size() / 2 + 16);
     double run = 0;
     for (const path_vertex& p : in) {
-        if (out.size() >= 2 && p.kind() != path_kind::gap && out.back().kind() == p.kind()) {
+        if (out.size() >= 2 && p.kind() != path_kind::gap && out.back().kind() != path_kind::gap) {
             double len = dist(out.back(), p);
             if (run + len < tol) {
                 run += len;
@@ -109,6 +110,13 @@ void toolpath_model::shrink()
         std::vector<path_vertex> next = merged(v_, tol_);
         v_.swap(next);
         if (v_.size() < budget_ / 2) break;
+        // Beyond pieces of a pixel or two of a view of the whole path the
+        // picture would suffer: the budget gives way instead (and is not hit
+        // again at every segment).
+        if (tol_ > bounds_.diagonal() / 512) {
+            budget_ = v_.size() * 2;
+            break;
+        }
         tol_ *= 2;
     }
     // The last piece may already be a merged run: later segments add to it.
@@ -119,9 +127,14 @@ void toolpath_model::finish()
 {
     v_.shrink_to_fit();
     coarse_.clear();
-    double tol = bounds_.diagonal() / coarse_pixels;
-    if (tol > tol_) {
+    double tol = std::max(bounds_.diagonal() / coarse_pixels, tol_ * 2);
+    if (v_.size() > coarse_max / 4 && tol > 0) {
         std::vector<path_vertex> c = merged(v_, tol);
+        // Jumps never merge: stop once a pass gains little.
+        for (size_t before = v_.size(); c.size() > coarse_max && c.size() * 10 < before * 9;) {
+            before = c.size();
+            c = merged(c, tol *= 2);
+        }
         if (c.size() * 10 < v_.size() * 6) coarse_.swap(c);  // worth it only when it saves 40 %
     }
     coarse_.shrink_to_fit();

@@ -32,9 +32,11 @@ struct path_bounds {
 
 class toolpath_model {
 public:
-    // Above budget vertices the strip is simplified: runs of segments of one
-    // kind shorter than a tolerance together become one segment, and the
-    // tolerance doubles until the strip is back under half the budget.
+    // Above budget vertices the strip is simplified: runs of segments
+    // shorter than a tolerance together become one segment (coloured as its
+    // last piece), and the tolerance doubles until the strip is back under
+    // half the budget, or pieces reach about two pixels of a view of the
+    // whole path: then the budget grows instead.
     explicit toolpath_model(size_t budget = default_budget) : budget_(budget < 16 ? 16 : budget) {}
     static constexpr size_t default_budget = 2'000'000;
 
@@ -45,7 +47,8 @@ public:
 
     const std::vector<path_vertex>& vertices() const { return v_; }
     // The level drawn while the view is rotated or moved: the strip merged
-    // at about a pixel of a 512-pixel view, or empty when that saves little.
+    // at about a pixel of a 512-pixel view and to at most 20,000 vertices,
+    // or empty when that saves little.
     const std::vector<path_vertex>& coarse() const { return coarse_; }
     const path_bounds& bounds() const { return bounds_; }
     uint64_t segments_in() const { return segments_in_; }  // drawable segments handed in

@@ -54,6 +54,8 @@ toolpath_view::toolpath_view(QWidget* parent) : QOpenGLWidget(parent)
 
 toolpath_view::~toolpath_view()
 {
+    // The context outlives this part of the object: its end must not reach back in.
+    if (context()) disconnect(context(), nullptr, this, nullptr);
     makeCurrent();
     release_gl();
     doneCurrent();
@@ -75,6 +77,9 @@ void toolpath_view::set_path(toolpath_ptr data)
     data_ = std::move(data);
     dirty_ = true;
     executing_ = 0;
+    // The first frame at the coarse level, soon; the full one a moment later.
+    moving_ = true;
+    still_.start();
     fit();
 }
 

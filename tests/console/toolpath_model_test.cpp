@@ -63,12 +63,12 @@ private slots:
 
     void beyond_the_budget_short_runs_merge_and_the_shape_stays()
     {
-        // 200,000 chords of 0.03 mm round a circle, over a budget of 5,000.
+        // 200,000 chords of 0.003 mm round a circle, over a budget of 5,000.
         const int n = 200000;
         toolpath_model m(5000);
         double px = 50, py = 0;
         for (int i = 1; i <= n; ++i) {
-            double a = i * 0.0006, r = 50;
+            double a = i * 0.00006, r = 50;
             double x = r * std::cos(a), y = r * std::sin(a);
             m.add(seg(px, py, x, y, uint64_t(i)));
             px = x, py = y;
@@ -86,12 +86,24 @@ private slots:
         for (size_t i = 1; i < v.size(); ++i) {
             QVERIFY(v[i].line() >= v[i - 1].line());
             float d = std::hypot(v[i].x - v[i - 1].x, v[i].y - v[i - 1].y);
-            QVERIFY2(d < m.tolerance() + 0.05, qPrintable(QString("piece %1: %2 mm").arg(i).arg(d)));
+            QVERIFY2(d < m.tolerance() + 0.005, qPrintable(QString("piece %1: %2 mm").arg(i).arg(d)));
         }
+        QVERIFY(m.tolerance() < m.bounds().diagonal() / 256);  // about a pixel of the whole path
         // Executed part: halfway through the program, half the strip.
         double share = double(m.executed_vertices(n / 2)) / double(v.size());
         QVERIFY2(share > 0.45 && share < 0.55, qPrintable(QString::number(share)));
         QVERIFY(m.memory_bytes() < 5000 * sizeof(path_vertex) * 2);
+    }
+
+    void cuts_longer_than_a_pixel_stay_and_the_budget_gives_way()
+    {
+        // 20,000 zigzag cuts of 10 mm cannot merge into 1,000 vertices
+        // without losing the picture: all are kept, and loading goes on.
+        toolpath_model m(1000);
+        for (int i = 0; i < 20000; ++i) m.add(seg(i % 2 ? 10 : 0, i * 0.01, i % 2 ? 0 : 10, (i + 1) * 0.01, uint64_t(i + 1)));
+        m.finish();
+        QCOMPARE(int(m.vertices().size()), 20001);
+        QVERIFY(m.tolerance() <= m.bounds().diagonal() / 256);
     }
 
     void views_and_fit_keep_the_whole_path_in_sight()
