@@ -22,6 +22,9 @@ public:
     // True when this poll saw the job end.
     bool poll(bool running, uint64_t run_line, double now);
 
+    // The connection the job ran on is gone: its end will never be seen.
+    void abandon() { phase_ = phase::idle; }
+
     phase state() const { return phase_; }
     double estimate() const;       // the whole job, from its start line
     double elapsed(double now) const;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int settle_ms = 200;
 constexpr int progress_ms = 100;
-constexpr int tick_ms = 1000;
+constexpr int tick_ms = 250;  // also how soon a lost connection is noticed
 
 double number(const QLineEdit* e) { return e->text().toDouble(); }
 
@@ -69,7 +69,14 @@ toolpath_preview::toolpath_preview(console_context& c, QStatusBar* bar) : QObjec
         connect(e, &QLineEdit::textChanged, &seen_, qOverload<>(&QTimer::start));
     connect(u->cnc_run_state_nc, &QCheckBox::toggled, &seen_, qOverload<>(&QTimer::start));
     tick_.setInterval(tick_ms);
-    connect(&tick_, &QTimer::timeout, this, &toolpath_preview::show_time);
+    connect(&tick_, &QTimer::timeout, this, [this] {
+        // A job's end is only seen on the connection it ran on.
+        if (!device_open || ctx.newly_connected) {
+            clock_.abandon();
+            tick_.stop();
+        }
+        show_time();
+    });
 }
 
 toolpath_preview::~toolpath_preview() { loader_.cancel(); }

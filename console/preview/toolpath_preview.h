@@ -56,7 +56,7 @@ private:
     QTimer settle_;    // a path being typed is loaded once it stops changing
     QTimer progress_;  // the load's progress into the window
     QTimer seen_;      // one look at the form after each poll
-    QTimer tick_;      // the time while a job runs
+    QTimer tick_;      // the time, and a watch on the connection, while a job runs
     QElapsedTimer wall_;
     job_clock clock_;
     toolpath_ptr current_;
