@@ -14,6 +14,7 @@
 #include "panels/peripheral_panel.h"
 #include "panels/service_panel.h"
 #include "task_request_thread.h"
+#include "toolpath_preview.h"
 #include "ui_pelk_test.h"
 
 std::atomic<bool> device_open{false};
@@ -66,6 +67,8 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
         e->setStyleSheet(plain_text_style);
 
     connect_signals_and_groups();
+    toolpath = new toolpath_preview(ctx, ui->statusBar);
+    nc_job->set_start_gate([this](const QString& path, int line) { return toolpath->before_start(path, line); });
 
     state_timer = new QTimer(this);
     connect(state_timer, &QTimer::timeout, this, &pelk_test::cnc_timer_update_state);

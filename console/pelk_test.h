@@ -20,6 +20,7 @@ class peripheral_panel;
 class nc_job_panel;
 class machine_state_panel;
 class service_panel;
+class toolpath_preview;
 
 class pelk_test : public QMainWindow {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
     // For tests and tools: the shared state and the form.
     console_context& context() { return ctx; }
     Ui::pelk_testClass* form() { return ui.get(); }
+    toolpath_preview* preview() { return toolpath; }
 
 public slots:
     int sf_select_file();
@@ -113,4 +115,5 @@ private:
     std::unique_ptr<nc_job_panel> nc_job;
     std::unique_ptr<machine_state_panel> machine_state;
     std::unique_ptr<service_panel> service;
+    toolpath_preview* toolpath = nullptr;  // child of the window
 };

@@ -59,6 +59,7 @@ void nc_job_panel::cnc_start()
     int start_line = ctx.ui->cnc_continue_line->text().toInt(&ok, 10);
     if (!ok) start_line = 0;
     if (start_line < 0) return;
+    if (start_gate && !start_gate(path, start_line)) return;
     start_nc_process(path, start_line, check);
 }
 

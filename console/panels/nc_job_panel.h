@@ -22,6 +22,8 @@ public:
     explicit nc_job_panel(console_context& ctx);
 
     static void set_file_chooser(nc_file_chooser chooser);
+    // Asked before 加工 starts a job (path, start line); false keeps it from starting.
+    void set_start_gate(std::function<bool(const QString&, int)> gate) { start_gate = std::move(gate); }
 
     int cnc_set_tool(QObject* sender);
     int cnc_select_file();
@@ -52,4 +54,5 @@ private:
 
     console_context& ctx;
     bool question_open = false;  // the resume question is on screen
+    std::function<bool(const QString&, int)> start_gate;
 };
