@@ -7,7 +7,7 @@
 
 #include "gcode/settings.h"
 
-class pelk_cnc;
+#include "cnc_board.h"
 class message_log;
 
 struct machine_settings_source {
@@ -19,7 +19,7 @@ struct machine_settings_source {
 // Asks dev (null or closed: the defaults). A result text already waiting is
 // handed on first as the state poll would (logged, probe results stored), so
 // "$$" takes nothing from anyone.
-machine_settings_source read_machine_settings(pelk_cnc* dev, bool open, message_log* log);
+machine_settings_source read_machine_settings(cnc::board& dev, bool open, message_log* log);
 
 // The "settings" member of a result text applied over the defaults; false
 // with why when there is none or it cannot be used.

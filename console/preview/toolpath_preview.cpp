@@ -91,7 +91,7 @@ void toolpath_preview::path_changed()
 {
     QString path = ctx.ui->cnc_file_path->text();
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
-    settings_ = read_machine_settings(ctx.dev, device_open, ctx.log);
+    settings_ = read_machine_settings(ctx.board, device_open, ctx.log);
     open_window();
     if (current_ && current_->matches(path, gcode::settings_text(settings_.settings))) return;
     begin_load(path);
@@ -115,7 +115,7 @@ void toolpath_preview::adopt(toolpath_ptr d)
 
 bool toolpath_preview::before_start(const QString& path, int start_line)
 {
-    settings_ = read_machine_settings(ctx.dev, device_open, ctx.log);
+    settings_ = read_machine_settings(ctx.board, device_open, ctx.log);
     std::string text = gcode::settings_text(settings_.settings);
     toolpath_ptr d = current_;
     if (!d || !d->matches(path, text)) {

@@ -16,10 +16,11 @@
 #include <fstream>
 
 #include "board_sim.h"
+#include "board_sim_transport.h"
+#include "cnc_board.h"
 #include "gcode/check.h"
 #include "message_boxes.h"
 #include "pelk_test.h"
-#include "private_net.h"
 #include "toolpath_preview.h"
 #include "toolpath_window.h"
 #include "ui_pelk_test.h"
@@ -45,25 +46,20 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "console_preview_snapshot: %s: nothing to run\n", argv[1]);
         return 2;
     }
-    private_net net({"10.233.0.1"}, {"10.233.0.2", "192.168.8.123"});
-    if (!net.ok()) {
-        std::fprintf(stderr, "console_preview_snapshot: no private network: %s\n", net.why_not().c_str());
-        return 2;
-    }
+    // The board in this process, reached without any network.
     bsim::config cfg;
+    cfg.listen = false;
     cfg.set_machine_id = true;
     std::memcpy(cfg.id.machine_id.data(), "SIM-BOARD-01", 12);
-    cfg.group_if = "10.233.0.2";
     cfg.line_rate = 0;
     cfg.time_scale = std::max(1.0, plan.seconds / job_wall_seconds);
-    if (!net.enter_board_side()) return 1;
     bsim::board board(cfg);
     std::string why;
     if (!board.start(&why)) {
         std::fprintf(stderr, "console_preview_snapshot: board: %s\n", why.c_str());
         return 1;
     }
-    if (!net.enter_host_side()) return 1;
+    cnc::board link(bsim::in_process(board));
 
     QApplication app(argc, argv);
     QTemporaryDir work;  // the numbered copy of the program goes here
@@ -71,7 +67,7 @@ int main(int argc, char** argv)
     set_box_responder([](box_kind, const QString&, const QString&) { return 0x400; });
     int rc = 1;
     {
-        pelk_test window;
+        pelk_test window(link);
         window.show();
         QTest::mouseClick(window.form()->btn_eth_connect, Qt::LeftButton);
         QTest::qWait(1200);
