@@ -87,8 +87,14 @@ void console_fixture::stop_board()
 cnc::board& console_fixture::board_object()
 {
     if (the_reach == console_board_reach::private_network) return cnc::default_board();
-    Q_ASSERT(in_process_board);
-    return *in_process_board;
+    if (in_process_board) return *in_process_board;
+    if (!idle_board) {
+        bsim::config cfg;
+        cfg.listen = false;
+        idle_sim = std::make_unique<bsim::board>(cfg);
+        idle_board = std::make_unique<cnc::board>(bsim::in_process(*idle_sim));
+    }
+    return *idle_board;
 }
 
 pelk_test* console_fixture::open_window()

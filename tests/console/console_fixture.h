@@ -98,6 +98,10 @@ protected:
 private:
     std::unique_ptr<bsim::board> sim;
     std::unique_ptr<cnc::board> in_process_board;  // destroyed before sim
+    // A window opened before any board started talks to a board that is
+    // switched off: discovery finds nothing, connecting fails.
+    std::unique_ptr<bsim::board> idle_sim;
+    std::unique_ptr<cnc::board> idle_board;
     std::unique_ptr<pelk_test> win;
 };
 

@@ -35,7 +35,6 @@ private slots:
 
     void a_public_program_opens_the_preview_with_its_extents_and_the_form_keeps_its_geometry()
     {
-        REQUIRE_PRIVATE_NET();
         QString path = QString(CONSOLE_TEST_SOURCE_DIR) + "/../shared/gcode/jsdc.gcode";
         if (!QFile::exists(path)) QSKIP("no sample programs beside the repository");
         open_window();
@@ -79,7 +78,6 @@ private slots:
 
     void the_executed_part_and_the_time_follow_the_job()
     {
-        REQUIRE_PRIVATE_NET();
         bring_up(3.0);  // three lines a second: several polls per line
         QByteArray program = "G21 G90\n";
         for (int i = 1; i <= 10; ++i) program += QString("G1 X%1 Y%2 F3000\n").arg(i * 5).arg(i % 2 * 5).toLatin1();
@@ -111,7 +109,6 @@ private slots:
 
     void a_program_that_cannot_run_is_questioned_and_cancel_sends_nothing()
     {
-        REQUIRE_PRIVATE_NET();
         bring_up();
         QString path = write_file(work_file("inverse.nc"), "G1 X1 F100\nG93 G1 X2 F1\nG1 X5000\nG1 X3\n");
         box_answer = QMessageBox::Cancel;
@@ -137,7 +134,6 @@ private slots:
 
     void loading_a_large_program_keeps_the_gui_timer_running()
     {
-        REQUIRE_PRIVATE_NET();
         open_window();
         QByteArray big = "G21 G90\n";
         for (int i = 0; i < 200000; ++i)
