@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     int at = args.indexOf("--screenshot");
     if (at > 0 && at + 1 < args.size()) screenshot = args.at(at + 1);
-    pelk_test window;
+    pelk_test window(cnc::default_board());
     window.show();
     if (!screenshot.isEmpty())
         QTimer::singleShot(3000, &window, [&] { app.exit(window.grab().save(screenshot) ? 0 : 1); });

@@ -1,4 +1,6 @@
 // Naming what a board says about itself.
+#include <cstdio>
+
 #include "cnc_tasks.h"
 
 namespace {
@@ -7,6 +9,15 @@ const char* const PRODUCTS[] = {"M81", "M92", "R27", "R28"};
 const char* const VARIANTS[] = {"T2_T4", "T15", "T16"};
 constexpr unsigned PRODUCT_COUNT = 4;
 constexpr unsigned VARIANT_COUNT = 3;
+
+// Numbers as text without std::to_string, whose digit table is a unique
+// symbol: one in the library would keep dlclose from ever unloading it.
+std::string decimal(unsigned n)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%u", n);
+    return buf;
+}
 
 }  // namespace
 
@@ -25,17 +36,17 @@ bool cnc::known_product(unsigned product) { return product < PRODUCT_COUNT; }
 
 std::string cnc::product_name(unsigned product)
 {
-    return product < PRODUCT_COUNT ? PRODUCTS[product] : "unknown(" + std::to_string(product) + ")";
+    return product < PRODUCT_COUNT ? PRODUCTS[product] : "unknown(" + decimal(product) + ")";
 }
 
 std::string cnc::variant_name(unsigned variant)
 {
-    return variant < VARIANT_COUNT ? VARIANTS[variant] : "unknown(" + std::to_string(variant) + ")";
+    return variant < VARIANT_COUNT ? VARIANTS[variant] : "unknown(" + decimal(variant) + ")";
 }
 
 std::string cnc::version_text(unsigned major, unsigned minor)
 {
-    return std::to_string(major) + "." + std::to_string(minor);
+    return decimal(major) + "." + decimal(minor);
 }
 
 std::string cnc::drive_version_text(uint32_t word) { return version_text(word >> 16, word & 0xFFFF); }

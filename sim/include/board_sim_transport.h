@@ -34,12 +34,31 @@ public:
                  unsigned short* reply_len, unsigned reply_timeout_ms) override;
 
 private:
+    // A connection that ended and the callback still owed for it.
+    struct ended {
+        pelk_close_callback callback = nullptr;
+        void* ctx = nullptr;
+        int dev_id = -1;
+        void call() const
+        {
+            if (callback) callback(ctx, dev_id);
+        }
+    };
+
     int open_connection(int dev_id, pelk_close_callback callback, void* ctx);
     // Ends the connection; the callback runs when call_back is set.
     void end(bool call_back);
-    // One frame and its reply; the link's result code.
+    // Ends the connection and returns its callback, for the caller to run.
+    ended take_connection();
+    // One frame and its reply; the link's result code. A connection that
+    // ends meanwhile lands in *lost, to be called back once send_lock is
+    // released: the callback may well send again (a console closing up).
     int transfer(const unsigned char* head, const unsigned char* payload, unsigned payload_len, unsigned char* dst,
-                 unsigned capacity, unsigned* got);
+                 unsigned capacity, unsigned* got, ended* lost);
+    int send_locked(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data, unsigned short len,
+                    unsigned short* out_len, ended* lost);
+    int exchange_locked(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
+                        unsigned short* reply_len, ended* lost);
 
     board& sim;
     std::mutex send_lock;   // whole exchanges, one at a time

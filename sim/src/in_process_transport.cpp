@@ -65,21 +65,19 @@ int in_process_transport::open_address(const char* ipv4, pelk_close_callback cb,
     return open_connection(-1, cb, context);
 }
 
+in_process_transport::ended in_process_transport::take_connection()
+{
+    std::lock_guard<std::mutex> g(state_lock);
+    if (connection == 0) return {};
+    sim.close_in_process(connection);
+    connection = 0;
+    return {callback, ctx, dev_id};
+}
+
 void in_process_transport::end(bool call_back)
 {
-    pelk_close_callback cb = nullptr;
-    void* context = nullptr;
-    int id = -1;
-    {
-        std::lock_guard<std::mutex> g(state_lock);
-        if (connection == 0) return;
-        sim.close_in_process(connection);
-        connection = 0;
-        cb = callback;
-        context = ctx;
-        id = dev_id;
-    }
-    if (call_back && cb) cb(context, id);
+    ended e = take_connection();
+    if (call_back) e.call();
 }
 
 int in_process_transport::close()
@@ -122,7 +120,7 @@ int in_process_transport::address_of(int id, char* ipv4, int capacity)
 }
 
 int in_process_transport::transfer(const unsigned char* head, const unsigned char* payload, unsigned payload_len,
-                                   unsigned char* dst, unsigned capacity, unsigned* got)
+                                   unsigned char* dst, unsigned capacity, unsigned* got, ended* lost)
 {
     uint64_t conn;
     {
@@ -136,10 +134,10 @@ int in_process_transport::transfer(const unsigned char* head, const unsigned cha
     auto kind = sim.answer_in_process(conn, frame.data(), frame.size(), reply);
     if (kind == board::answer_kind::closed || reply.empty()) {
         // A hang-up, or no answer before the deadline: the link is lost.
-        end(true);
+        *lost = take_connection();
         return VESK_ERR_LINK_LOST;
     }
-    if (kind == board::answer_kind::replied_then_closed) end(true);
+    if (kind == board::answer_kind::replied_then_closed) *lost = take_connection();
     if (reply.size() < size_t(VESK_HEAD_SIZE)) return VESK_ERR_INVALID_REPLY;
     const uint8_t* r = reply.data();
     uint16_t reply_len = get16(r + 6);
@@ -157,7 +155,19 @@ int in_process_transport::transfer(const unsigned char* head, const unsigned cha
 int in_process_transport::send(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
                                unsigned short len, unsigned short* out_len, unsigned)
 {
-    std::lock_guard<std::mutex> g(send_lock);
+    ended lost;
+    int r;
+    {
+        std::lock_guard<std::mutex> g(send_lock);
+        r = send_locked(cmd, type, arg, data, len, out_len, &lost);
+    }
+    lost.call();
+    return r;
+}
+
+int in_process_transport::send_locked(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
+                                      unsigned short len, unsigned short* out_len, ended* lost)
+{
     unsigned char head[VESK_HEAD_SIZE];
     unsigned offset = 0;
     if (data == nullptr && type != XFER_READ) len = 0;
@@ -177,7 +187,7 @@ int in_process_transport::send(unsigned char cmd, unsigned char type, unsigned i
         }
         encode_request(head, cmd, type, arg + offset, crc, chunk);
         unsigned got = 0;
-        int r = transfer(head, payload, payload_len, dst, chunk, &got);
+        int r = transfer(head, payload, payload_len, dst, chunk, &got, lost);
         if (r != VESK_OK) return r == VESK_ERR_SEND ? VESK_ERR_NOT_CONNECTED : r;
         if (type == XFER_EXCHANGE) return VESK_OK;
         if (type == XFER_READ && data && out_len && got > 0) *out_len = static_cast<unsigned short>(*out_len + got);
@@ -190,14 +200,26 @@ int in_process_transport::send(unsigned char cmd, unsigned char type, unsigned i
 int in_process_transport::exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
                                    unsigned short* reply_len, unsigned)
 {
-    std::lock_guard<std::mutex> g(send_lock);
+    ended lost;
+    int r;
+    {
+        std::lock_guard<std::mutex> g(send_lock);
+        r = exchange_locked(cmd, arg, data, len, reply_len, &lost);
+    }
+    lost.call();
+    return r;
+}
+
+int in_process_transport::exchange_locked(unsigned char cmd, unsigned int arg, unsigned char* data,
+                                          unsigned short len, unsigned short* reply_len, ended* lost)
+{
     if (data == nullptr) len = 0;
     if (len > VESK_MAX_PAYLOAD) return VESK_ERR_INVALID_REPLY;
     unsigned char head[VESK_HEAD_SIZE];
     uint32_t crc = data ? payload_crc32(reinterpret_cast<const char*>(data), len) : 0xFFFFFFFFu;
     encode_request(head, cmd, XFER_EXCHANGE, arg, crc, len);
     unsigned got = 0;
-    int r = transfer(head, data, data ? len : 0, data, len, &got);
+    int r = transfer(head, data, data ? len : 0, data, len, &got, lost);
     if (r != VESK_OK) return r == VESK_ERR_SEND ? VESK_ERR_NOT_CONNECTED : r;
     if (reply_len) *reply_len = static_cast<unsigned short>(got);
     return VESK_OK;

@@ -155,6 +155,43 @@ TEST(board_object, a_board_that_hangs_up_closes_the_link_once_and_reopens)
     EXPECT_NE(s.board->cnc_open_dev(const_cast<char*>("SOMEONEELSE1"), nullptr, nullptr), PELK_OK);
 }
 
+// A front end closing up from its close callback uses the board again on the
+// same thread (a liveness probe, a close): the callback of a lost link comes
+// after the frame's exchange is over, never inside it.
+TEST(board_object, a_close_callback_may_use_the_board_again)
+{
+    sim_and_board s("REENTRANT001");
+    struct closer {
+        cnc::board* b;
+        int calls = 0;
+        bool alive_then = true;
+        int close_then = PELK_OK;
+    } c{s.board.get()};
+    auto on_close = [](void* ctx, int) {
+        auto* me = static_cast<closer*>(ctx);
+        ++me->calls;
+        me->alive_then = me->b->cnc_dev_state();
+        me->close_then = me->b->cnc_close_dev();
+        return 0;
+    };
+    ASSERT_EQ(s.board->cnc_open_dev_index(0, on_close, &c), PELK_OK);
+    unsigned version = 0;
+    s.sim->drop_connection();
+    EXPECT_EQ(s.board->mcu_bsp_get_version(&version), PELK_ERR_COMMAND);
+    EXPECT_EQ(c.calls, 1);
+    EXPECT_FALSE(c.alive_then);
+    EXPECT_NE(c.close_then, PELK_OK);  // already closed: nothing to call back again
+
+    // A board that answers and then hangs up calls back after the answer.
+    ASSERT_EQ(s.board->cnc_open_dev_index(0, on_close, &c), PELK_OK);
+    bsim::faults once;
+    once.close_after_frames = 1;
+    s.sim->set_faults(once);
+    EXPECT_EQ(s.board->mcu_bsp_get_version(&version), PELK_OK);
+    EXPECT_EQ(c.calls, 2);
+    EXPECT_FALSE(c.alive_then);
+}
+
 TEST(board_tasks, identity_machine_type_and_program_facts)
 {
     sim_and_board s("TASKS0000001", [](bsim::config& c) {
