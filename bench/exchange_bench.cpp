@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/common/private_net.h"
+#include "private_net.h"
 #include "raw_io.h"
 #include "scripted_peer.h"
 #include "vesk.h"

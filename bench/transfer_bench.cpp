@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "../tests/common/private_net.h"
+#include "private_net.h"
 #include "raw_io.h"
 #include "scripted_peer.h"
 #include "board_sim.h"

@@ -1,4 +1,6 @@
-// --all: one command on every discovered board in turn, then a table.
+// --all: one command on every discovered board, several boards at once (each
+// on a thread with its own session and connection, --jobs bounding how many),
+// then a table or JSON array of the results in index order.
 #pragma once
 
 #include "commands.h"

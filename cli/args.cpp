@@ -108,6 +108,13 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
                 ok = false;
             }
             o.index = int(n);
+        } else if (name == "jobs") {
+            ok = take_value();
+            if (ok && (!read_number(value, 32, n) || n == 0)) {
+                why = "--jobs needs a number of boards from 1 to 32, not '" + value + "'";
+                ok = false;
+            }
+            o.jobs = unsigned(n);
         } else if (name == "from") {
             ok = take_value();
             if (ok && !read_number(value, UINT32_MAX, n)) {
@@ -176,6 +183,10 @@ bool parse_args(int argc, char** argv, options& o, std::string& why)
                   (o.address.empty() ? 0 : 1);
     if (choices > 1) {
         why = "choose a board with only one of --id, --index, --address, --static and --all";
+        return false;
+    }
+    if (o.jobs && !o.all) {
+        why = "--jobs goes with --all";
         return false;
     }
     return true;

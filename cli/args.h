@@ -10,8 +10,9 @@ struct options {
     std::string id;          // --id: machine id reported by discovery
     int index = -1;          // --index: position in the discovery list
     bool use_static = false; // --static: the fixed default address
-    bool all = false;        // --all: every discovered board in turn
-    std::string address;     // --address: the discovered board at this IPv4 address
+    bool all = false;        // --all: every discovered board, several at once
+    unsigned jobs = 0;       // --jobs: at most this many boards at once with --all; 0: all of them
+    std::string address;     // --address: the board at this IPv4 address (discovered or not)
     bool discover_wait_set = false;
     uint32_t discover_wait_ms = 0;  // --discover-timeout: keep asking this long
     std::string as;          // sd put --as: the name on the card

@@ -1,18 +1,11 @@
 // discover and info: which boards answer, and what each says about itself.
 #include <cstdio>
 
+#include "cnc_tasks.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "output.h"
 
-namespace {
-
-const char* const PRODUCTS[] = {"M81", "M92", "R27", "R28"};
-const char* const VARIANTS[] = {"T2_T4", "T15", "T16"};
-
-std::string version_text(unsigned major, unsigned minor) { return std::to_string(major) + "." + std::to_string(minor); }
-
-}  // namespace
 
 int cmd_discover(session& s, const options& o, const args_list&)
 {
@@ -43,17 +36,16 @@ int cmd_info(session& s, const options&, const args_list&)
     }
     if (!s.board.address.empty()) s.put("address", s.board.address);
 
-    unsigned int version = 0;
-    if (int r = mcu_bsp_get_version(&version); r != PELK_OK) return s.failed(r, "reading the firmware version");
-    unsigned product = version >> 24, variant = (version >> 16) & 0x7F;
-    unsigned major = (version >> 8) & 0xFF, minor = version & 0xFF;
-    if (product >= 4) {
-        s.put_number("product_id", product);
-        return fail(rc::refused, "invalid product id %u: not a known controller board", product);
+    unsigned int word = 0;
+    if (int r = s.dev->mcu_bsp_get_version(&word); r != PELK_OK) return s.failed(r, "reading the firmware version");
+    cnc::version_info v = cnc::split_version(word);
+    if (!cnc::known_product(v.product)) {
+        s.put_number("product_id", v.product);
+        return fail(rc::refused, "invalid product id %u: not a known controller board", v.product);
     }
-    s.put("product", PRODUCTS[product]);
-    s.put("variant", variant < 3 ? VARIANTS[variant] : "unknown (" + std::to_string(variant) + ")");
-    s.put("firmware", version_text(major, minor));
+    s.put("product", cnc::product_name(v.product));
+    s.put("variant", spaced_unknown(cnc::variant_name(v.variant)));
+    s.put("firmware", cnc::version_text(v.major, v.minor));
 
     int32_t drive = 0;
     if (int r = s.dev->cnc_ar_get_version(&drive); r != PELK_OK) {
@@ -61,12 +53,12 @@ int cmd_info(session& s, const options&, const args_list&)
         if (!s.link_alive()) return s.failed(r, "reading the drive firmware version");
         s.put("drive_firmware", "unknown", "null");
     } else {
-        uint32_t d = uint32_t(drive);
-        s.put("drive_firmware", version_text(d >> 16, d & 0xFFFF));
+        s.put("drive_firmware", cnc::drive_version_text(uint32_t(drive)));
     }
 
     unsigned char id[12] = {};
-    if (int r = mcu_bsp_get_mcu_id(id, sizeof id); r != PELK_OK) return s.failed(r, "reading the board identifier");
-    s.put("board_id", hex_bytes(id, sizeof id));
+    if (int r = s.dev->mcu_bsp_get_mcu_id(id, sizeof id); r != PELK_OK)
+        return s.failed(r, "reading the board identifier");
+    s.put("board_id", cnc::hex_text(id, sizeof id));
     return rc::ok;
 }

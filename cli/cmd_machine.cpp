@@ -38,9 +38,9 @@ void show_status(const cnc_status& st, bool json, bool redraw)
     std::fflush(stdout);
 }
 
-int simple(session& s, int (pelk_cnc::*op)(), const char* what)
+int simple(session& s, int (cnc::board::*op)(), const char* what)
 {
-    int r = (s.dev->*op)();
+    int r = ((*s.dev).*op)();
     if (r != PELK_OK) return s.failed(r, what);
     say("%s: done", what);
     return rc::ok;
@@ -128,10 +128,10 @@ int cmd_gcode(session& s, const options& o, const args_list& lines)
     return rc::ok;
 }
 
-int cmd_stop(session& s, const options&, const args_list&) { return simple(s, &pelk_cnc::cnc_dev_stop, "stop"); }
+int cmd_stop(session& s, const options&, const args_list&) { return simple(s, &cnc::board::cnc_dev_stop, "stop"); }
 int cmd_continue(session& s, const options&, const args_list&)
 {
-    return simple(s, &pelk_cnc::cnc_dev_continue, "continue");
+    return simple(s, &cnc::board::cnc_dev_continue, "continue");
 }
-int cmd_reset(session& s, const options&, const args_list&) { return simple(s, &pelk_cnc::cnc_dev_reset, "reset"); }
-int cmd_home(session& s, const options&, const args_list&) { return simple(s, &pelk_cnc::cnc_dev_home, "home"); }
+int cmd_reset(session& s, const options&, const args_list&) { return simple(s, &cnc::board::cnc_dev_reset, "reset"); }
+int cmd_home(session& s, const options&, const args_list&) { return simple(s, &cnc::board::cnc_dev_home, "home"); }

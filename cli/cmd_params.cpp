@@ -96,11 +96,11 @@ int read_value_file(const std::string& path, std::vector<float>& values)
     return code;
 }
 
-int block_op(session& s, const args_list& args, int (pelk_cnc::*op)(uint32_t), const char* what)
+int block_op(session& s, const args_list& args, int (cnc::board::*op)(uint32_t), const char* what)
 {
     if (args[0] != "0" && args[0] != "1") return fail(rc::usage, "%s: the flash block is 0 or 1", what);
     uint32_t block = uint32_t(args[0][0] - '0');
-    if (int r = (s.dev->*op)(block); r != PELK_OK) return s.failed(r, what);
+    if (int r = ((*s.dev).*op)(block); r != PELK_OK) return s.failed(r, what);
     say("%s: block %u done", what, block);
     return rc::ok;
 }
@@ -160,10 +160,10 @@ int cmd_params_set(session& s, const options&, const args_list& args)
 
 int cmd_params_save(session& s, const options&, const args_list& args)
 {
-    return block_op(s, args, &pelk_cnc::cnc_save_param, "params save");
+    return block_op(s, args, &cnc::board::cnc_save_param, "params save");
 }
 
 int cmd_params_load(session& s, const options&, const args_list& args)
 {
-    return block_op(s, args, &pelk_cnc::cnc_load_param, "params load");
+    return block_op(s, args, &cnc::board::cnc_load_param, "params load");
 }

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "board_result.h"
+#include "cnc_tasks.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "interrupt.h"
@@ -50,15 +51,9 @@ std::string base_name(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The name the job goes by on the board: the numbered copy's.
-std::string numbered_name(const std::string& path)
-{
-    std::string base = base_name(path);
-    auto dot = base.rfind('.');
-    if (dot == std::string::npos) return base;
-    if (dot >= 2 && base.compare(dot - 2, 2, "_N") == 0) return base;
-    return base.substr(0, dot) + "_N.nc";
-}
+// The name the job goes by on the board: the numbered copy's; empty when
+// that name would not fit.
+std::string numbered_name(const std::string& path) { return base_name(cnc::numbered_program_name(path)); }
 
 // A source numbered already goes to the board as it is, and the board does
 // not count its "(NFL" header line: the board's line N is the file's N+1.
@@ -225,7 +220,7 @@ int cmd_run(session& s, const options& o, const args_list& args)
     const std::string& file = args[0];
     uint64_t size = 0;
     if (int code = check_source(file, &size); code != rc::ok) return code;
-    if (numbered_name(file).size() > MAX_NUMBERED_NAME)
+    if (numbered_name(file).empty() || numbered_name(file).size() > MAX_NUMBERED_NAME)
         return fail(rc::local_file, "%s: the name is too long for the board", file.c_str());
 
     // The check comes before anything of the program goes to the board.
@@ -235,9 +230,11 @@ int cmd_run(session& s, const options& o, const args_list& args)
     if (int code = check_file(file, settings, true, pc); code != rc::ok) return code;
     if (int code = judge_program(file, pc, o.force); code != rc::ok) return code;
 
+    // The board numbers the lines the way the library counts them.
+    cnc::nc_program_info info;
+    if (cnc::inspect_nc_program(file, &info) != PELK_OK) return fail(rc::local_file, "%s: cannot be read", file.c_str());
     const uint32_t header = header_lines(file);
-    const uint32_t total = uint32_t(std::min<uint64_t>(pc.report.lines - std::min<uint64_t>(pc.report.lines, header),
-                                                       UINT32_MAX));
+    const uint32_t total = info.lines - std::min(info.lines, header);
     // Planned time of the lines before the start line: the job skips them.
     const double skipped = o.from_line > 1 ? pc.times.at_line(o.from_line - 1 + header) : 0;
     const double estimate = pc.times.total_seconds() - skipped;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cnc_tasks.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "interrupt.h"
@@ -47,15 +48,12 @@ int cmd_sd_put(session& s, const options& o, const args_list& args)
         }
     }
     catch_interrupt();
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_WRITE, file);
+    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_WRITE, file);
     m.check = 1;  // the board checks the data against the checksum sent after it
-    transfer_outcome t = run_transfer("sd put", size, [&](int32_t* counter) {
-        m.progress = counter;
-        return mcu_bsp_sdcard(&m);
-    });
+    transfer_outcome t = run_transfer(s, "sd put", size, m);
     if (t.interrupted && t.result != PELK_OK)
         return transfer_cut(s, "sd put", "SD card file", t.bytes, size,
-                            sd_remove_partial(file) ? "the partial file on the card was erased"
+                            sd_remove_partial(s, file) ? "the partial file on the card was erased"
                                                     : "the partial file on the card could not be erased (sd rm it)");
     if (t.result != PELK_OK) return s.failed(t.result, "sd put");
     if (o.verify)
@@ -84,12 +82,9 @@ int cmd_sd_get(session& s, const options& o, const args_list& args)
         // Nothing to fetch: the local copy is simply empty.
         if (FILE* f = std::fopen(name.c_str(), "wb")) std::fclose(f);
     } else {
-        _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_READ, name);
+        _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_READ, name);
         m.size = size;
-        t = run_transfer("sd get", size, [&](int32_t* counter) {
-            m.progress = counter;
-            return mcu_bsp_sdcard(&m);
-        });
+        t = run_transfer(s, "sd get", size, m);
         if (t.result != PELK_OK) return s.failed(t.result, "sd get");
         t.bytes = std::filesystem::file_size(name, ec);
     }
@@ -106,8 +101,8 @@ int cmd_sd_rm(session& s, const options&, const args_list& args)
     if (int code = check_name_length(name); code != rc::ok) return code;
     uint32_t size = 0;
     if (int code = need_file(s, name, &size); code != rc::ok) return code;
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_ERASE, name);
-    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd rm");
+    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_ERASE, name);
+    if (int r = s.dev->mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd rm");
     say("sd rm: %s erased", name.c_str());
     s.put("name", name);
     return rc::ok;
@@ -119,8 +114,8 @@ int cmd_sd_stat(session& s, const options&, const args_list& args)
     if (int code = check_name_length(name); code != rc::ok) return code;
     uint32_t size = 0;
     if (int code = need_file(s, name, &size); code != rc::ok) return code;
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
-    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd stat: reading the checksum");
+    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
+    if (int r = s.dev->mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd stat: reading the checksum");
     char crc[16];
     std::snprintf(crc, sizeof crc, "%02x%02x%02x%02x", m.checksum[3], m.checksum[2], m.checksum[1], m.checksum[0]);
     s.put("name", name);
@@ -138,8 +133,8 @@ int cmd_sd_format(session& s, const options& o, const args_list&)
         if (!asked) return fail(rc::usage, "sd format: no terminal to ask on; add --yes to format");
         if (!yes) return fail(rc::refused, "sd format: not confirmed, nothing done");
     }
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_FORMAT, "");
-    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd format");
+    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_FORMAT, "");
+    if (int r = s.dev->mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd format");
     say("sd format: done");
     return rc::ok;
 }

@@ -2,8 +2,8 @@
 // boot program and the MCU application. The file goes to the card, is checked
 // there, and the board's own progress is followed to the end of the update.
 #include <chrono>
-#include <thread>
 
+#include "cnc_tasks.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "interrupt.h"
@@ -19,8 +19,8 @@ namespace {
 enum class unit { spindle, dc, boot, app };
 
 // An update that makes no progress for this long has stopped.
-constexpr auto STALL_LIMIT = std::chrono::seconds(30);
-constexpr auto POLL_PERIOD = std::chrono::milliseconds(100);
+constexpr unsigned STALL_LIMIT_MS = 30000;
+constexpr unsigned POLL_PERIOD_MS = 100;
 
 const char* name_of(unit u)
 {
@@ -33,62 +33,61 @@ const char* name_of(unit u)
     return "update";
 }
 
-int stage_and_start(unit u, const std::string& file)
+// Puts the file on the card and starts the unit's update from it.
+int stage_and_start(session& s, unit u, const std::string& file, const cnc::transfer_observer& observer)
 {
-    _flash_msg m = make_request(0, 0, file);
     switch (u) {
-    case unit::spindle: return mcu_bsp_update_spindle(&m);
-    case unit::dc: return mcu_bsp_update_dc(&m);
-    case unit::boot: return mcu_bsp_update_boot_from_sd(file.c_str(), uint16_t(file.size()));
-    case unit::app: return mcu_bsp_update_app_from_sd(file.c_str(), uint16_t(file.size()));
+    case unit::spindle:
+    case unit::dc: {
+        _flash_msg m = cnc::transfer_request(u == unit::spindle ? FLASH_TARGET_SPINDLE : FLASH_TARGET_DC, 0, file);
+        return cnc::run_transfer(*s.dev, m, observer);
+    }
+    case unit::boot:
+    case unit::app: {
+        s.dev->observe_transfers(observer);
+        int r = u == unit::boot ? s.dev->mcu_bsp_update_boot_from_sd(file.c_str(), uint16_t(file.size()))
+                                : s.dev->mcu_bsp_update_app_from_sd(file.c_str(), uint16_t(file.size()));
+        s.dev->observe_transfers({});
+        return r;
+    }
     }
     return PELK_ERR_RANGE;
 }
 
-// Follows the board's counter until it reaches the end of the file. The
-// board counts the image without its last 128 bytes; a shorter file ends at
-// its own size.
+// Follows the board's count until the update ends, with pelkctl's messages.
 int follow_progress(session& s, const char* label, uint64_t size)
 {
-    uint64_t end = size >= 128 ? size - 128 : size;
     progress_display bar(std::string(label) + " (board)", size);
-    int32_t last = -2;
-    auto last_change = std::chrono::steady_clock::now();
-    for (;;) {
-        int32_t value = 0;
-        if (int r = mcu_bsp_read_progress(&value); r != PELK_OK) return s.failed(r, "reading the update progress");
-        if (value < 0) {
-            bar.finish(0);
-            return fail(rc::refused, "%s: the board reports that the update failed", label);
-        }
-        uint64_t shown = std::min<uint64_t>(uint64_t(value) + (size >= 128 ? 128 : 0), size);
+    bool interrupted = false;
+    cnc::update_outcome out = cnc::follow_update(*s.dev, size, {POLL_PERIOD_MS, STALL_LIMIT_MS}, [&](uint64_t shown) {
         bar.update(shown);
-        if (uint64_t(value) >= end) {
-            bar.finish(size);
-            return rc::ok;
-        }
-        auto now = std::chrono::steady_clock::now();
-        if (value != last) {
-            last = value;
-            last_change = now;
-        } else if (now - last_change > STALL_LIMIT) {
-            bar.finish(shown);
-            return fail(rc::refused, "%s: no progress for %lld s, stopped at %d of %llu bytes", label,
-                        static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(STALL_LIMIT).count()),
-                        value, static_cast<unsigned long long>(size));
-        }
-        if (take_interrupt()) {
-            // The board updates the unit from the card by itself; nothing
-            // from here can stop it halfway safely.
-            bar.finish(shown);
-            s.put("interrupted", "yes", "true");
-            return fail(rc::interrupted,
-                        "%s: interrupted: the board carries on with the update by itself (%llu of %llu bytes so "
-                        "far); leave it powered until it ends",
-                        label, static_cast<unsigned long long>(shown), static_cast<unsigned long long>(size));
-        }
-        std::this_thread::sleep_for(POLL_PERIOD);
+        interrupted = take_interrupt();
+        return !interrupted;
+    });
+    switch (out.end) {
+    case cnc::update_end::finished: bar.finish(size); return rc::ok;
+    case cnc::update_end::read_failed: return s.failed(out.result, "reading the update progress");
+    case cnc::update_end::board_failed:
+        bar.finish(0);
+        return fail(rc::refused, "%s: the board reports that the update failed", label);
+    case cnc::update_end::stalled: {
+        bar.finish(out.shown);
+        // The board's own count: the image less the part it does not count.
+        uint64_t lead = size >= cnc::UPDATE_PROGRESS_LEAD ? cnc::UPDATE_PROGRESS_LEAD : 0;
+        return fail(rc::refused, "%s: no progress for %u s, stopped at %llu of %llu bytes", label,
+                    STALL_LIMIT_MS / 1000, static_cast<unsigned long long>(out.shown - lead),
+                    static_cast<unsigned long long>(size));
     }
+    case cnc::update_end::stopped: break;
+    }
+    // The board updates the unit from the card by itself; nothing from here
+    // can stop it halfway safely.
+    bar.finish(out.shown);
+    s.put("interrupted", "yes", "true");
+    return fail(rc::interrupted,
+                "%s: interrupted: the board carries on with the update by itself (%llu of %llu bytes so "
+                "far); leave it powered until it ends",
+                label, static_cast<unsigned long long>(out.shown), static_cast<unsigned long long>(size));
 }
 
 pelk::image_target target_of(unit u)
@@ -110,12 +109,12 @@ int run_update(session& s, const options& o, const std::string& file, unit u)
     if (o.skip_same)
         say("%s: --skip-same: the board offers no checksum of what the unit runs; updating", label);
     catch_interrupt();
-    // The library writes the card without reporting progress; the bar shows time only.
-    transfer_outcome t = run_transfer(std::string(label) + " (staging)", 0, [&](int32_t*) { return stage_and_start(u, file); });
+    transfer_outcome t = run_observed(s, std::string(label) + " (staging)", size,
+                                      [&](const cnc::transfer_observer& obs) { return stage_and_start(s, u, file, obs); });
     if (t.interrupted && t.result != PELK_OK) {
         // The update never started: the unit keeps what it runs. The cut
         // copy on the card goes, so no later update starts from it.
-        bool removed = sd_remove_partial(file);
+        bool removed = sd_remove_partial(s, file);
         s.put("interrupted", "yes", "true");
         return fail(rc::interrupted, "%s: interrupted while staging %s on the SD card; the update did not start and "
                     "the unit keeps its firmware; %s",

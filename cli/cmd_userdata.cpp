@@ -4,22 +4,15 @@
 // kept as the board holds them.
 #include <cstring>
 
+#include "cnc_tasks.h"
 #include "commands.h"
 #include "exit_codes.h"
 #include "output.h"
 
 namespace {
 
-constexpr uint32_t ID_FIELD = 16;   // bytes written for the identifier
-constexpr size_t ID_MAX = 15;       // the last byte stays zero
-constexpr uint32_t RECORD = 19;     // bytes read and written for the type
-constexpr size_t TYPE_BYTE = 17;
-
-struct machine_type {
-    uint8_t code;
-    const char* name;
-};
-const machine_type TYPES[] = {{3, "M81"}, {4, "M81DC"}, {5, "R28"}};
+constexpr uint32_t ID_FIELD = cnc::USER_ID_FIELD;  // bytes written for the identifier
+constexpr size_t ID_MAX = ID_FIELD - 1;            // the last byte stays zero
 
 // At most max bytes of text, cut before a UTF-8 sequence that would not fit
 // whole.
@@ -35,19 +28,16 @@ size_t utf8_prefix(const std::string& text, size_t max)
 
 int cmd_userdata_get(session& s, const options&, const args_list&)
 {
-    uint8_t rec[RECORD] = {};
-    if (int r = s.dev->cnc_read_user_data(rec, 0, RECORD); r != PELK_OK) return s.failed(r, "reading the user data");
+    uint8_t rec[cnc::USER_TYPE_RECORD] = {};
+    if (int r = s.dev->cnc_read_user_data(rec, 0, sizeof rec); r != PELK_OK) return s.failed(r, "reading the user data");
     std::string id(reinterpret_cast<const char*>(rec), strnlen(reinterpret_cast<const char*>(rec), ID_FIELD));
     // A board that never had an identifier written holds erased flash there.
     bool erased = id.find_first_not_of('\xFF') == std::string::npos;
     if (erased) s.put("machine_id", "(none written)", json_quote(""));
     else s.put("machine_id", id);
     s.put("machine_id_written", erased ? "no" : "yes", erased ? "false" : "true");
-    uint8_t code = rec[TYPE_BYTE];
-    std::string name = "unknown";
-    for (const auto& t : TYPES)
-        if (t.code == code) name = t.name;
-    s.put("machine_type", name);
+    uint8_t code = rec[cnc::USER_TYPE_BYTE];
+    s.put("machine_type", cnc::machine_type_name(code));
     s.put_number("machine_type_code", code);
     return rc::ok;
 }
@@ -71,16 +61,12 @@ int cmd_userdata_set(session& s, const options& o, const args_list& args)
         return rc::ok;
     }
     if (what == "type") {
-        const machine_type* type = nullptr;
-        for (const auto& t : TYPES)
+        const cnc::machine_type* type = nullptr;
+        for (const auto& t : cnc::machine_types())
             if (value == t.name) type = &t;
         if (!type) return fail(rc::usage, "userdata set type: the type is M81, M81DC or R28, not '%s'", value.c_str());
-        // Read, change one byte, write back: the identifier and the bytes
-        // around the type stay as the board holds them.
-        uint8_t rec[RECORD] = {};
-        if (int r = s.dev->cnc_read_user_data(rec, 0, RECORD); r != PELK_OK) return s.failed(r, "reading the user data");
-        rec[TYPE_BYTE] = type->code;
-        if (int r = s.dev->cnc_write_user_data(rec, 0, RECORD); r != PELK_OK)
+        // The identifier and the bytes around the type stay as the board holds them.
+        if (int r = cnc::write_machine_type(*s.dev, type->code); r != PELK_OK)
             return s.failed(r, "writing the machine type");
         say("machine type [%s] written", type->name);
         return rc::ok;

@@ -15,7 +15,7 @@ const std::vector<command_spec> table = {
      "Connects and prints the product, hardware variant, firmware version, drive\n"
      "firmware version and 12-byte board identifier. A product id the board\n"
      "reports outside the known products is refused. With --all every\n"
-     "discovered board is asked in turn and a table is printed at the end.\n"},
+     "discovered board is asked at once and a table is printed at the end.\n"},
     {"status", 0, 0, "json watch", true, rm::none, cmd_status, "",
      "the machine status block",
      "Prints the machine status: run state, executing and parsed line, positions,\n"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "exit_codes.h"
+#include "project_version.h"
 
 #ifndef PELKCTL_VERSION
 #define PELKCTL_VERSION "0.0"
@@ -24,11 +25,16 @@ void print_board_choice()
                 "  --id MACHINE_ID   the board with this machine id (as discover shows it)\n"
                 "  --index N         the board at position N of the discover list (boards in\n"
                 "                    address order)\n"
-                "  --address A.B.C.D the board that answers discovery from this address\n"
+                "  --address A.B.C.D the board at this address: the one that answers discovery\n"
+                "                    from it, or else the board there reached directly (on\n"
+                "                    another subnet; its machine id and index stay unknown)\n"
                 "  --static          the board at the fixed address 192.168.8.123\n"
                 "  (none)            discovery must find exactly one board\n"
-                "  --all             every discovered board in turn, with a table of results\n"
-                "                    (fpga write, mcu write, sd put, info)\n"
+                "  --all             every discovered board, all at once, with a table of\n"
+                "                    results by index (fpga write, mcu write, sd put, info);\n"
+                "                    progress comes as lines that name the board\n"
+                "  --jobs N          with --all, at most N boards at once (default: all;\n"
+                "                    --jobs 1 takes them in turn)\n"
                 "  --discover-timeout MS  keep asking until the board answers, up to MS\n"
                 "                    milliseconds (each discovery pass waits about 100 ms\n"
                 "                    for answers; the default is one pass)\n");
@@ -91,4 +97,4 @@ void print_group_help(const std::string& group)
     std::printf("\npelkctl %s SUBCOMMAND --help tells more; exit codes: pelkctl --help.\n", group.c_str());
 }
 
-void print_version() { std::printf("pelkctl %s\n", PELKCTL_VERSION); }
+void print_version() { std::printf("pelkctl %s\n", PROJECT_VERSION_TEXT); }

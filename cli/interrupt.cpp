@@ -7,8 +7,11 @@
 #include <cstring>
 
 namespace {
-std::atomic<bool> flag{false};
-void on_interrupt(int) { flag = true; }
+// Every Ctrl-C counts; each thread remembers how many it has taken, so that
+// with several boards at work every board's thread sees the same Ctrl-C.
+std::atomic<unsigned> interrupts{0};
+thread_local unsigned taken = 0;
+void on_interrupt(int) { interrupts.fetch_add(1); }
 }  // namespace
 
 void catch_interrupt()
@@ -19,7 +22,15 @@ void catch_interrupt()
     sigaction(SIGINT, &sa, nullptr);
 }
 
-bool take_interrupt() { return flag.exchange(false); }
+bool take_interrupt()
+{
+    unsigned now = interrupts.load();
+    if (now == taken) return false;
+    taken = now;
+    return true;
+}
+
+unsigned interrupt_count() { return interrupts.load(); }
 
 bool ask_yes_no(const std::string& question, bool* asked)
 {

@@ -10,7 +10,6 @@
 
 #include "exit_codes.h"
 #include "output.h"
-#include "vesk.h"
 
 int check_name_length(const std::string& path)
 {
@@ -32,58 +31,6 @@ int check_source(const std::string& path, uint64_t* size)
     if (uint64_t(st.st_size) > UINT32_MAX) return fail(rc::local_file, "%s: larger than 4 GiB", path.c_str());
     if (size) *size = uint64_t(st.st_size);
     return rc::ok;
-}
-
-bool file_checksum(const std::string& path, uint32_t* crc)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::vector<char> block(8192);
-    unsigned value = 0;
-    bool ok = true;
-    for (;;) {
-        size_t n = std::fread(block.data(), 1, block.size(), f);
-        if (n == 0) {
-            ok = !std::ferror(f);
-            break;
-        }
-        while (n % 4) block[n++] = 0;
-        value = payload_crc32_update(value, block.data(), int(n));
-    }
-    std::fclose(f);
-    if (ok) *crc = value;
-    return ok;
-}
-
-int compare_files(const std::string& a, const std::string& b, uint64_t n, uint64_t* where)
-{
-    FILE* fa = std::fopen(a.c_str(), "rb");
-    FILE* fb = std::fopen(b.c_str(), "rb");
-    int result = 1;
-    if (!fa || !fb) result = -1;
-    std::vector<unsigned char> ba(65536), bb(65536);
-    uint64_t off = 0;
-    while (result == 1 && off < n) {
-        size_t want = size_t(std::min<uint64_t>(ba.size(), n - off));
-        size_t ga = std::fread(ba.data(), 1, want, fa);
-        size_t gb = std::fread(bb.data(), 1, want, fb);
-        size_t common = std::min(ga, gb);
-        for (size_t i = 0; i < common; ++i)
-            if (ba[i] != bb[i]) {
-                if (where) *where = off + i;
-                result = 0;
-                break;
-            }
-        if (result == 1 && (ga < want || gb < want)) {
-            // One of them ends early: they differ from there on.
-            if (where) *where = off + common;
-            result = 0;
-        }
-        off += want;
-    }
-    if (fa) std::fclose(fa);
-    if (fb) std::fclose(fb);
-    return result;
 }
 
 temp_file::temp_file()

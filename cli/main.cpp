@@ -24,6 +24,8 @@ bool accepts(const command_spec& c, const std::string& option)
     bool listed = list.find(" " + option + " ") != std::string::npos;
     // Commands that work without a board may still list the board choice.
     if (option == "id" || option == "index" || option == "static" || option == "address") return c.needs_board || listed;
+    // --jobs is --all's own.
+    if (option == "jobs") return list.find(" all ") != std::string::npos;
     // Every command that looks for boards may wait longer for them.
     if (option == "discover-timeout") return c.needs_board || listed || std::strcmp(c.name, "discover") == 0;
     return listed;
@@ -80,11 +82,7 @@ int main(int argc, char** argv)
     for (const auto& name : o.seen)
         if (!accepts(*c, name)) return usage_error("--" + name + " does not go with " + c->name);
 
-    // The device object has no destructor and lives until the process ends;
-    // static storage keeps it reachable to the end.
-    static pelk_cnc* const dev = cnc_dev_register();
-    if (!dev) return fail(rc::refused, "cannot create the device object");
-    session s(dev);
+    session s;
     s.discover_wait_ms = o.discover_wait_ms;
     if (o.all) return run_on_all_boards(s, o, *c, args);
     int code = rc::ok;

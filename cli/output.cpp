@@ -3,10 +3,20 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 namespace {
-std::string failure_text;
-std::string prefix;
+// With --all every board runs on a thread of its own: the prefix naming the
+// board and the failure it last reported belong to the thread.
+thread_local std::string failure_text;
+thread_local std::string prefix;
+bool verbose_on = false;
+
+std::mutex& line_lock()
+{
+    static std::mutex* m = new std::mutex;  // never destroyed: threads may write while the process ends
+    return *m;
+}
 
 std::string vformat(const char* fmt, va_list ap)
 {
@@ -15,7 +25,16 @@ std::string vformat(const char* fmt, va_list ap)
     if (n < 0) return {};
     return std::string(buf, size_t(n) < sizeof buf ? size_t(n) : sizeof buf - 1);
 }
+
+void message_line(const std::string& text) { write_stderr("pelkctl: " + prefix + text + "\n"); }
 }  // namespace
+
+void write_stderr(const std::string& text)
+{
+    std::lock_guard<std::mutex> g(line_lock());
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+}
 
 void say(const char* fmt, ...)
 {
@@ -23,11 +42,7 @@ void say(const char* fmt, ...)
     va_start(ap, fmt);
     std::string text = vformat(fmt, ap);
     va_end(ap);
-    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), text.c_str());
-}
-
-namespace {
-bool verbose_on = false;
+    message_line(text);
 }
 
 void set_verbose(bool on) { verbose_on = on; }
@@ -40,7 +55,7 @@ void note(const char* fmt, ...)
     va_start(ap, fmt);
     std::string text = vformat(fmt, ap);
     va_end(ap);
-    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), text.c_str());
+    message_line(text);
 }
 
 int fail(int code, const char* fmt, ...)
@@ -49,7 +64,7 @@ int fail(int code, const char* fmt, ...)
     va_start(ap, fmt);
     failure_text = vformat(fmt, ap);
     va_end(ap);
-    std::fprintf(stderr, "pelkctl: %s%s\n", prefix.c_str(), failure_text.c_str());
+    message_line(failure_text);
     return code;
 }
 
@@ -212,4 +227,11 @@ std::string format_rate(double bytes_per_second)
 {
     if (!(bytes_per_second >= 0) || !std::isfinite(bytes_per_second)) return "-";
     return format_bytes(uint64_t(bytes_per_second)) + "/s";
+}
+
+std::string spaced_unknown(const std::string& name)
+{
+    const std::string bare = "unknown(";
+    if (name.compare(0, bare.size(), bare) != 0) return name;
+    return "unknown (" + name.substr(bare.size());
 }

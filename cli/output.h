@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+// Messages are whole lines: lines written by several threads (--all) never
+// mix. The prefix and the last failure below belong to the calling thread.
+
 // "pelkctl: <text>" on standard error.
 void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // With --verbose, "pelkctl: <text>" on standard error: what pelkctl did and
@@ -22,6 +25,9 @@ void clear_failure();
 // Messages carry this prefix after "pelkctl: " while set (used by --all).
 void set_message_prefix(const std::string& prefix);
 const std::string& message_prefix();
+
+// Writes text to standard error at once, between other threads' lines.
+void write_stderr(const std::string& text);
 
 std::string json_quote(const std::string& text);
 std::string json_number(double v);
@@ -47,6 +53,8 @@ std::string json_array(const std::vector<std::string>& items);
 void print_table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
 
 // Text helpers.
+// A name the library gives as "unknown(N)" written as pelkctl always has: "unknown (N)".
+std::string spaced_unknown(const std::string& name);
 std::string hex_bytes(const uint8_t* data, size_t n);
 std::string format_rate(double bytes_per_second);
 std::string format_bytes(uint64_t bytes);

@@ -13,10 +13,10 @@ _pelkctl()
     fi
 
     local commands="discover info status gcode stop continue reset home check run fpga mcu sd update params userdata"
-    local global="--id --index --address --static --all --discover-timeout --json --no-verify --verbose --help --version"
+    local global="--id --index --address --static --all --jobs --discover-timeout --json --no-verify --verbose --help --version"
 
     case $prev in
-        --id|--index|--address|--discover-timeout|--as|--from|--size|--capacity) return ;;
+        --id|--index|--address|--discover-timeout|--jobs|--as|--from|--size|--capacity) return ;;
         --record) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --setting)
             compopt -o nospace 2>/dev/null
@@ -29,7 +29,7 @@ _pelkctl()
     for ((i = 1; i < cword; i++)); do
         w=${words[i]}
         case $w in
-            --id|--index|--address|--discover-timeout|--as|--from|--size|--setting|--capacity|--record) ((i++)); continue ;;
+            --id|--index|--address|--discover-timeout|--jobs|--as|--from|--size|--setting|--capacity|--record) ((i++)); continue ;;
             -*) continue ;;
         esac
         if [[ -z $cmd ]]; then cmd=$w; elif [[ -z $sub ]]; then sub=$w; fi

@@ -2,15 +2,22 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "output.h"
 
 using clock_type = std::chrono::steady_clock;
 
+namespace {
+std::atomic<bool> lines_only{false};
+}
+
+void progress_in_lines(bool on) { lines_only = on; }
+
 progress_display::progress_display(std::string label, uint64_t total, std::string unit)
     : label(std::move(label)), unit(std::move(unit)), total(total), start(clock_type::now()), last_draw(start),
-      tty(on_terminal())
+      tty(on_terminal() && !lines_only)
 {
 }
 
@@ -51,7 +58,7 @@ void progress_display::finish(uint64_t done)
 {
     if (tty) {
         draw(done, true);
-        std::fputc('\n', stderr);
+        write_stderr("\n");
     }
 }
 
@@ -67,13 +74,14 @@ void progress_display::draw(uint64_t done, bool last)
     }
     if (!total && done == 0) {
         // Nothing to count: show that time passes.
+        char secs[32];
+        std::snprintf(secs, sizeof secs, "%.0f s", s);
         if (tty) {
-            std::fprintf(stderr, "\r\033[K%s%s %.0f s", message_prefix().c_str(), label.c_str(), s);
+            write_stderr("\r\033[K" + message_prefix() + label + " " + secs);
             drawn = true;
         } else {
-            std::fprintf(stderr, "pelkctl: %s%s: %.0f s\n", message_prefix().c_str(), label.c_str(), s);
+            write_stderr("pelkctl: " + message_prefix() + label + ": " + secs + "\n");
         }
-        std::fflush(stderr);
         return;
     }
     uint64_t shown = total ? std::min(done, total) : done;
@@ -84,18 +92,16 @@ void progress_display::draw(uint64_t done, bool last)
             int width = 30, fill = int(shown * uint64_t(width) / total);
             bar = "[" + std::string(size_t(fill), '#') + std::string(size_t(width - fill), '-') + "] ";
         }
-        std::fprintf(stderr, "\r\033[K%s%s %s%s%s%s%s %s %s", message_prefix().c_str(), label.c_str(), bar.c_str(),
-                     percent >= 0 ? std::to_string(percent).c_str() : "", percent >= 0 ? "% " : "",
-                     amount(shown).c_str(), total ? (" / " + amount(total)).c_str() : "", rate_text.c_str(),
-                     left.c_str());
+        write_stderr("\r\033[K" + message_prefix() + label + " " + bar +
+                     (percent >= 0 ? std::to_string(percent) + "% " : "") + amount(shown) +
+                     (total ? " / " + amount(total) : "") + " " + rate_text + " " + left);
         drawn = true;
     } else {
         std::string what = amount(shown) + (total ? " of " + amount(total) : "");
-        std::fprintf(stderr, "pelkctl: %s%s: %s%s%s%s%s%s\n", message_prefix().c_str(), label.c_str(),
-                     percent >= 0 ? (std::to_string(percent) + "%, ").c_str() : "", what.c_str(),
-                     rate_text.empty() ? "" : ", ", rate_text.c_str(), left.empty() ? "" : ", ", left.c_str());
+        write_stderr("pelkctl: " + message_prefix() + label + ": " +
+                     (percent >= 0 ? std::to_string(percent) + "%, " : "") + what +
+                     (rate_text.empty() ? "" : ", ") + rate_text + (left.empty() ? "" : ", ") + left + "\n");
     }
-    std::fflush(stderr);
 }
 
 void transfer_summary(const std::string& label, uint64_t bytes, double seconds, const std::string& note)

@@ -1,10 +1,15 @@
 // Progress of a long operation on standard error: a bar redrawn in place on a
-// terminal, plain lines at every tenth otherwise.
+// terminal, plain lines at every tenth otherwise. Each display belongs to the
+// thread that made it.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+
+// While several boards work at once no bar is redrawn in place, on a terminal
+// either: every board's progress goes out as whole lines that name the board.
+void progress_in_lines(bool on);
 
 class progress_display {
 public:

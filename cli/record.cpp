@@ -3,14 +3,18 @@
 #include <cstdio>
 #include <ctime>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <mutex>
+
+#include "cnc_tasks.h"
 #include "exit_codes.h"
 #include "output.h"
 #include "sha256.h"
 
 namespace {
 
-const char* const PRODUCTS[] = {"M81", "M92", "R27", "R28"};
-const char* const VARIANTS[] = {"T2_T4", "T15", "T16"};
 
 bool keeps_records(const command_spec& c)
 {
@@ -40,18 +44,14 @@ std::string utc_now()
 std::string versions(session& s)
 {
     if (!s.link_alive()) return "null";
-    unsigned int version = 0;
-    if (mcu_bsp_get_version(&version) != PELK_OK) return "null";
-    unsigned product = version >> 24, variant = (version >> 16) & 0x7F;
+    cnc::identity id;
+    if (cnc::read_identity(*s.dev, &id, true) != PELK_OK) return "null";
     json_object o;
-    o.str("product", product < 4 ? PRODUCTS[product] : "unknown (" + std::to_string(product) + ")");
-    o.str("variant", variant < 3 ? VARIANTS[variant] : "unknown (" + std::to_string(variant) + ")");
-    o.str("firmware", std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF));
-    int32_t drive = 0;
-    if (s.dev->cnc_ar_get_version(&drive) == PELK_OK)
-        o.str("drive_firmware", std::to_string(uint32_t(drive) >> 16) + "." + std::to_string(uint32_t(drive) & 0xFFFF));
-    else
-        o.raw("drive_firmware", "null");
+    o.str("product", spaced_unknown(cnc::product_name(id.version.product)));
+    o.str("variant", spaced_unknown(cnc::variant_name(id.version.variant)));
+    o.str("firmware", cnc::version_text(id.version.major, id.version.minor));
+    if (id.drive_known) o.str("drive_firmware", cnc::drive_version_text(id.drive_version));
+    else o.raw("drive_firmware", "null");
     return o.text();
 }
 
@@ -72,8 +72,9 @@ record_context record_begin(session& s, const options& o, const command_spec& c)
     r.active = true;
     r.time = utc_now();
     r.start = std::chrono::steady_clock::now();
-    unsigned char id[12] = {};
-    if (s.link_alive() && mcu_bsp_get_mcu_id(id, sizeof id) == PELK_OK) r.board_id = hex_bytes(id, sizeof id);
+    cnc::identity id;
+    if (s.link_alive() && cnc::read_identity(*s.dev, &id, false) == PELK_OK)
+        r.board_id = cnc::hex_text(id.board_id.data(), id.board_id.size());
     r.before = versions(s);
     return r;
 }
@@ -124,11 +125,18 @@ int record_end(record_context& r, session& s, const options& o, const command_sp
     if (!failure.empty()) line.str("error", failure);
 
     std::string text = line.text() + "\n";
-    // One write in append mode: lines from programs working on other
-    // boards at the same time stay whole.
-    std::FILE* out = std::fopen(o.record.c_str(), "a");
-    bool ok = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (out && std::fclose(out) != 0) ok = false;
+    // One write in append mode: lines from other boards' threads and from
+    // programs working on other boards at the same time stay whole.
+    static std::mutex one_at_a_time;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> g(one_at_a_time);
+        int fd = ::open(o.record.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ok = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
+            if (::close(fd) != 0) ok = false;
+        }
+    }
     if (!ok) {
         int why = fail(rc::local_file, "--record %s: cannot append the record", o.record.c_str());
         return code == rc::ok ? why : code;

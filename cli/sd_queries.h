@@ -1,4 +1,5 @@
-// Questions about a file on the board's SD card: its size and its checksum.
+// Questions about a file on the board's SD card: its size and its checksum,
+// with pelkctl's messages and exit codes.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,6 @@
 
 #include "args.h"
 #include "exit_codes.h"
-#include "library_trace.h"
 #include "output.h"
 
 namespace {
@@ -25,6 +24,10 @@ uint64_t address_order(const std::string& text)
     if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &end) != 4) return UINT64_MAX;
     return uint64_t(a) << 24 | uint64_t(b) << 16 | uint64_t(c) << 8 | d;
 }
+
+// This machine itself: discovery's datagrams go out to the network and
+// never find a board there, so such an address is opened directly.
+bool loopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
 }  // namespace
 
 int session::discover_pass(std::vector<board_entry>& found)
@@ -32,20 +35,16 @@ int session::discover_pass(std::vector<board_entry>& found)
     found.clear();
     char ids[MAX_BOARDS * ID_LEN] = {};
     char count = 0;
-    library_trace_reset_addresses();
     int r = dev->cnc_dev_poll(ids, &count);
     if (r != 0 || count <= 0) return rc::no_board;
-    auto addrs = library_trace_addresses();
     int n = std::min<int>(count, MAX_BOARDS);
-    // Earlier passes that found nothing leave no lines, so the last n lines
-    // belong to this list.
-    size_t first = addrs.size() >= size_t(n) ? addrs.size() - size_t(n) : 0;
     for (int i = 0; i < n; ++i) {
         board_entry b;
         b.dev_id = i;
         b.raw_id.assign(ids + i * ID_LEN, ID_LEN);
         b.machine_id = std::string(b.raw_id.c_str(), strnlen(b.raw_id.data(), ID_LEN));
-        if (addrs.size() >= size_t(n)) b.address = addrs[first + size_t(i)];
+        char address[16] = {};
+        if (dev->cnc_dev_address(i, address, sizeof address) == PELK_OK) b.address = address;
         found.push_back(b);
     }
     // The link numbers boards in the order their answers arrived, which
@@ -91,13 +90,13 @@ int session::discover(std::vector<board_entry>& found, bool quiet,
 int session::connect(const options& o)
 {
     if (o.use_static) return open_static();
+    if (!o.address.empty()) return connect_address(o);
     std::vector<board_entry> found;
     std::function<bool(const std::vector<board_entry>&)> wanted;
     auto has = [&](auto pred) {
         return [pred](const std::vector<board_entry>& list) { return std::any_of(list.begin(), list.end(), pred); };
     };
     if (!o.id.empty()) wanted = has([&o](const board_entry& b) { return b.machine_id == o.id; });
-    if (!o.address.empty()) wanted = has([&o](const board_entry& b) { return b.address == o.address; });
     if (o.index >= 0) wanted = [&o](const std::vector<board_entry>& list) { return size_t(o.index) < list.size(); };
     int code = discover(found, false, wanted);
     if (code != rc::ok) return code;
@@ -110,15 +109,6 @@ int session::connect(const options& o)
         for (const auto& b : found)
             if (b.machine_id == o.id) return open_entry(b);
         int r = fail(rc::no_board, "no board with machine id [%s]; discovery found:", o.id.c_str());
-        list();
-        return r;
-    }
-    if (!o.address.empty()) {
-        // The link opens boards by their place in the discovery list, so
-        // the address chooses among the boards that answered.
-        for (const auto& b : found)
-            if (b.address == o.address) return open_entry(b);
-        int r = fail(rc::no_board, "no board at %s answered discovery; discovery found:", o.address.c_str());
         list();
         return r;
     }
@@ -135,6 +125,50 @@ int session::connect(const options& o)
     return r;
 }
 
+int session::connect_address(const options& o)
+{
+    auto direct = [&]() {
+        if (!open_direct(o.address)) return false;
+        note("connected to %s directly (machine id and index unknown)", o.address.c_str());
+        return true;
+    };
+    if (loopback(o.address)) {
+        if (direct()) return rc::ok;
+        return fail(rc::no_board, "no board at %s took a connection", o.address.c_str());
+    }
+    // A board that answers discovery is known by its machine id and index
+    // as well; one on another subnet is reached directly.
+    std::vector<board_entry> found;
+    auto there = [&o](const std::vector<board_entry>& list) {
+        return std::any_of(list.begin(), list.end(), [&o](const board_entry& b) { return b.address == o.address; });
+    };
+    discover(found, true, there);
+    for (const auto& b : found)
+        if (b.address == o.address) return open_entry(b);
+    if (direct()) return rc::ok;
+    if (found.empty()) return fail(rc::no_board, "no board answered discovery or took a connection at %s",
+                                   o.address.c_str());
+    int r = fail(rc::no_board, "no board at %s answered discovery or took a connection; discovery found:",
+                 o.address.c_str());
+    for (const auto& b : found)
+        say("  board %d: machine id [%s]%s%s", b.index, b.machine_id.c_str(), b.address.empty() ? "" : " at ",
+            b.address.c_str());
+    return r;
+}
+
+bool session::open_direct(const std::string& address)
+{
+    close();
+    lost = false;
+    board = board_entry{};
+    board.index = -1;
+    board.address = address;
+    note("connecting to %s", address.c_str());
+    if (dev->cnc_open_dev_address(address.c_str(), on_close, this) != PELK_OK) return false;
+    open = true;
+    return true;
+}
+
 int session::open_entry(const board_entry& b)
 {
     close();
@@ -142,7 +176,11 @@ int session::open_entry(const board_entry& b)
     board = b;
     note("connecting to board %d [%s]%s%s", b.index, b.machine_id.c_str(), b.address.empty() ? "" : " at ",
          b.address.c_str());
-    if (dev->cnc_open_dev_index(b.dev_id, on_close, this) != PELK_OK)
+    // By address where discovery gave one: it names the board whatever
+    // later discovery passes do to the numbering of the list.
+    int r = b.address.empty() ? dev->cnc_open_dev_index(b.dev_id, on_close, this)
+                              : dev->cnc_open_dev_address(b.address.c_str(), on_close, this);
+    if (r != PELK_OK)
         return fail(rc::no_board, "cannot connect to board %d [%s]", b.index, b.machine_id.c_str());
     note("connected");
     open = true;

@@ -1,16 +1,18 @@
 // Choosing a board and holding the connection to it: discovery, opening by
 // machine id, index, address or the fixed address, and telling a lost link from a
-// refused command after a failure.
+// refused command after a failure. Each session owns a board object with a
+// connection of its own, so that several sessions work at once (--all).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "pelk.h"
+#include "cnc_board.h"
 
 struct options;
 
@@ -31,7 +33,8 @@ struct report_field {
 
 class session {
 public:
-    explicit session(pelk_cnc* dev) : dev(dev) {}
+    session() : dev(std::make_unique<cnc::board>()) {}
+    explicit session(std::unique_ptr<cnc::board> b) : dev(std::move(b)) {}
     ~session() { close(); }
     session(const session&) = delete;
     session& operator=(const session&) = delete;
@@ -43,7 +46,12 @@ public:
                  const std::function<bool(const std::vector<board_entry>&)>& wanted = {});
     // Connects as the options choose; an exit code.
     int connect(const options& o);
+    // Opens a discovered board by its address, or by its place in the last
+    // discovery list when its address is unknown.
     int open_entry(const board_entry& b);
+    // Opens the board at an address without discovery; false when nothing
+    // there takes the connection (no message).
+    bool open_direct(const std::string& address);
     int open_static();
     void close();
 
@@ -52,9 +60,9 @@ public:
     // The exit code for a failed library call, with a message naming what failed.
     int failed(int pelk_result, const char* what);
 
-    pelk_cnc* dev;
+    std::unique_ptr<cnc::board> dev;
     uint32_t discover_wait_ms = 0;  // --discover-timeout
-    board_entry board;   // the connected board (index -1 for the fixed address)
+    board_entry board;   // the connected board (index -1 for the fixed address and a direct --address)
     std::vector<report_field> report;
 
     void put(const std::string& key, const std::string& text);
@@ -64,6 +72,7 @@ public:
 private:
     // One discovery pass: the boards that answered, ordered by address.
     int discover_pass(std::vector<board_entry>& found);
+    int connect_address(const options& o);
     static int on_close(void* ctx, int dev_id);
     bool open = false;
     std::atomic<bool> lost{false};

@@ -1,19 +1,9 @@
 #include "transfer_common.h"
 
-#include <cstring>
+#include <cstdio>
 
 #include "output.h"
 #include "progress.h"
-
-_flash_msg make_request(uint32_t target, uint32_t op, const std::string& file)
-{
-    _flash_msg m;
-    std::memset(&m, 0, sizeof m);
-    m.target = target;
-    m.op = op;
-    std::strncpy(m.file_name, file.c_str(), sizeof m.file_name - 1);
-    return m;
-}
 
 void report_transfer(session& s, const std::string& label, const transfer_outcome& t, verification v)
 {

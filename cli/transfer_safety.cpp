@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cnc_tasks.h"
 #include "exit_codes.h"
 #include "local_files.h"
 #include "output.h"
@@ -17,7 +18,7 @@ std::string mib(uint64_t n)
     return buf;
 }
 
-constexpr uint32_t SD_OP_ERASE = 6, SD_OP_CHECKSUM = 8;
+constexpr uint32_t SD_OP_ERASE = 6;
 
 }  // namespace
 
@@ -60,18 +61,14 @@ int sd_holds_same(session& s, const std::string& file, uint64_t size, bool* same
     if (int code = sd_file_size(s, file, &held, &exists); code != rc::ok) return code;
     // The card keeps the file padded to a multiple of 4.
     if (!exists || held != ((size + 3) & ~uint64_t(3))) return rc::ok;
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, file);
-    if (int r = mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd put --skip-same: reading the checksum");
-    uint32_t card = uint32_t(m.checksum[0]) | uint32_t(m.checksum[1]) << 8 | uint32_t(m.checksum[2]) << 16 |
-                    uint32_t(m.checksum[3]) << 24;
-    uint32_t mine = 0;
-    if (!file_checksum(file, &mine)) return fail(rc::local_file, "%s: cannot be read", file.c_str());
-    *same = card == mine;
+    int r = cnc::sd_checksum_matches(*s.dev, file, file, same);
+    if (r == PELK_ERR_FILE) return fail(rc::local_file, "%s: cannot be read", file.c_str());
+    if (r != PELK_OK) return s.failed(r, "sd put --skip-same: reading the checksum");
     return rc::ok;
 }
 
-bool sd_remove_partial(const std::string& name)
+bool sd_remove_partial(session& s, const std::string& name)
 {
-    _flash_msg m = make_request(FLASH_TARGET_SDCARD, SD_OP_ERASE, name);
-    return mcu_bsp_sdcard(&m) == PELK_OK;
+    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_ERASE, name);
+    return s.dev->mcu_bsp_sdcard(&m) == PELK_OK;
 }

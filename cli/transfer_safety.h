@@ -26,4 +26,4 @@ int sd_holds_same(session& s, const std::string& file, uint64_t size, bool* same
 
 // Erases name on the card after a cut copy, so that no partial file looks
 // complete; false when the board did not take the erase.
-bool sd_remove_partial(const std::string& name);
+bool sd_remove_partial(session& s, const std::string& name);

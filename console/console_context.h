@@ -1,4 +1,4 @@
-// What the window shares with its panels: the form, the device object, the
+// What the window shares with its panels: the form, the board object, the
 // worker, the message log, the window's flags and the state more than one
 // panel reads. The window owns everything here; panels keep a reference.
 #pragma once
@@ -8,11 +8,12 @@
 #include <atomic>
 #include <cstdint>
 
+#include "cnc_board.h"
+
 class QButtonGroup;
 class QMainWindow;
 class message_log;
 class cmd_history;
-class pelk_cnc;
 class task_request_thread;
 namespace Ui {
 class pelk_testClass;
@@ -48,9 +49,11 @@ protected:
 };
 
 struct console_context {
+    explicit console_context(cnc::board& board) : board(board) {}
+
+    cnc::board& board;                     // every board call goes here; the window's owner keeps it
     QMainWindow* window = nullptr;         // parent of dialogs and boxes
     Ui::pelk_testClass* ui = nullptr;      // every widget of the form, by object name
-    pelk_cnc* dev = nullptr;               // the controller device object; never freed
     task_request_thread* task_thread = nullptr;
     message_log* log = nullptr;            // log->log_message(tag, sub_tag, fmt, ...)
     cmd_history* history = nullptr;
@@ -67,11 +70,8 @@ struct console_context {
     bool static_connect = false;   // connect to the link's fixed address
     bool newly_connected = false;  // armed by a connect, consumed by the resume offer
 
-    // Flash jobs: the worker writes the progress counter through a request's
-    // progress pointer while the bar timer reads it (use relaxed atomic
-    // access, std::atomic_ref). sf_time is started on every flash submission,
-    // the SD format included, and read when the job ends.
-    int32_t sf_progress = 0;
+    // Started on every flash submission, the SD format included, and read
+    // when the job ends. (The job's progress is the worker's.)
     QTime sf_time;
 
     // The NC file last opened (NC job panel), read by the state display.

@@ -13,8 +13,8 @@
 #include "panels/nc_job_panel.h"
 #include "panels/peripheral_panel.h"
 #include "panels/service_panel.h"
-#include "pelk_cnc.h"
 #include "task_request_thread.h"
+#include "toolpath_preview.h"
 #include "ui_pelk_test.h"
 
 std::atomic<bool> device_open{false};
@@ -34,15 +34,6 @@ Ui::pelk_testClass* build_form(QMainWindow* window)
     return form;
 }
 
-// The device object, made once per process: the library never frees it and
-// every object shares the one link anyway, so a later window (tests make
-// many) reuses it instead of leaking another.
-pelk_cnc* console_device()
-{
-    static pelk_cnc* const shared = cnc_dev_register();
-    return shared;
-}
-
 QButtonGroup* make_group(QObject* parent, std::initializer_list<QAbstractButton*> buttons, bool exclusive = true)
 {
     auto* group = new QButtonGroup(parent);
@@ -54,7 +45,8 @@ QButtonGroup* make_group(QObject* parent, std::initializer_list<QAbstractButton*
 
 }  // namespace
 
-pelk_test::pelk_test(QWidget* parent) : QMainWindow(parent), ui(build_form(this)), log(ui->debug_edit)
+pelk_test::pelk_test(cnc::board& board, QWidget* parent)
+    : QMainWindow(parent), ui(build_form(this)), ctx(board), log(ui->debug_edit)
 {
     ctx.window = this;
     ctx.ui = ui.get();
@@ -75,6 +67,8 @@ pelk_test::pelk_test(QWidget* parent) : QMainWindow(parent), ui(build_form(this)
         e->setStyleSheet(plain_text_style);
 
     connect_signals_and_groups();
+    toolpath = new toolpath_preview(ctx, ui->statusBar);
+    nc_job->set_start_gate([this](const QString& path, int line) { return toolpath->before_start(path, line); });
 
     state_timer = new QTimer(this);
     connect(state_timer, &QTimer::timeout, this, &pelk_test::cnc_timer_update_state);
@@ -86,15 +80,12 @@ pelk_test::pelk_test(QWidget* parent) : QMainWindow(parent), ui(build_form(this)
     flash->reset_bar(1);
 
     if (!task_thread) {
-        task_thread = new task_request_thread(this);
+        task_thread = new task_request_thread(board, this);
         ctx.task_thread = task_thread;
         connect(task_thread, &task_request_thread::task_finished, this, &pelk_test::sf_stop);
         connect(task_thread, &task_request_thread::cnc_task_finished, this, &pelk_test::cnc_tsak_stop);
         task_thread->start();
     }
-
-    dev = console_device();
-    ctx.dev = dev;
 
     QThread::msleep(startup_wait_ms);
     start_eth_poll();
@@ -107,8 +98,8 @@ pelk_test::pelk_test(QWidget* parent) : QMainWindow(parent), ui(build_form(this)
 
 pelk_test::~pelk_test()
 {
-    // The worker goes first: a job still running writes into this window's
-    // progress counter until it ends.
+    // The worker goes first: a job still running reports to this window
+    // until it ends.
     delete task_thread;
     task_thread = nullptr;
     ctx.task_thread = nullptr;

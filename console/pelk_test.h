@@ -1,6 +1,8 @@
-// The console's one window. It owns the device object, the worker, the
-// timers, the button groups and the flags, wires the form's signals to its
-// slots, and hands every slot to the panel that does the work.
+// The console's one window. It works on the board object it is given (the
+// library's default board in the program; a board on a simulated one in
+// tests), owns the worker, the timers, the button groups and the flags,
+// wires the form's signals to its slots, and hands every slot to the panel
+// that does the work.
 #pragma once
 
 #include <QMainWindow>
@@ -18,16 +20,19 @@ class peripheral_panel;
 class nc_job_panel;
 class machine_state_panel;
 class service_panel;
+class toolpath_preview;
 
 class pelk_test : public QMainWindow {
     Q_OBJECT
 public:
-    explicit pelk_test(QWidget* parent = nullptr);
+    // board must outlive the window.
+    explicit pelk_test(cnc::board& board, QWidget* parent = nullptr);
     ~pelk_test() override;
 
     // For tests and tools: the shared state and the form.
     console_context& context() { return ctx; }
     Ui::pelk_testClass* form() { return ui.get(); }
+    toolpath_preview* preview() { return toolpath; }
 
 public slots:
     int sf_select_file();
@@ -96,7 +101,6 @@ private:
     cmd_history history;
 
     task_request_thread* task_thread = nullptr;
-    pelk_cnc* dev = nullptr;
     QTimer* state_timer = nullptr;
     QTimer* progress_timer = nullptr;
     QButtonGroup* grp_flash_target = nullptr;
@@ -111,4 +115,5 @@ private:
     std::unique_ptr<nc_job_panel> nc_job;
     std::unique_ptr<machine_state_panel> machine_state;
     std::unique_ptr<service_panel> service;
+    toolpath_preview* toolpath = nullptr;  // child of the window
 };

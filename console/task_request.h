@@ -1,12 +1,11 @@
 // The request record the GUI thread hands to the worker thread: a flash or
-// file transfer, or an NC job. Submitters start from an all-zero record.
+// file transfer, or an NC job, both for the worker's board. Submitters start
+// from an all-zero record.
 #pragma once
 
 #include <cstdint>
 
 #include "pelk_types.h"
-
-class pelk_cnc;
 
 enum task_type : int32_t {
     TASK_FLASH = 0,
@@ -15,7 +14,6 @@ enum task_type : int32_t {
 
 // Body of an NC job; it shares its storage with the transfer record.
 struct cnc_task_body {
-    pelk_cnc* dev;
     uint32_t type;        // 0: run an NC file, the only kind
     uint8_t check;        // nonzero: compare with the SD copy by checksum, else by size
     uint32_t start_line;

@@ -1,26 +1,20 @@
 #include "task_request_thread.h"
 
-#include <atomic>
 #include <cstring>
 
-#include "pelk_board.h"
-#include "pelk_cnc.h"
+#include "cnc_tasks.h"
 
 namespace {
 
-constexpr uint32_t progress_lead = 128;  // the board counts a drive update from this offset
-constexpr unsigned long poll_interval_ms = 100;
-constexpr int stall_polls = 600;  // a minute without progress
+constexpr unsigned poll_interval_ms = 100;
+constexpr unsigned stall_ms = 60000;  // a minute without progress fails the update
 
-void store_progress(int32_t* counter, int32_t value)
-{
-    // The window's timer reads the counter concurrently.
-    if (counter) std::atomic_ref<int32_t>(*counter).store(value, std::memory_order_relaxed);
-}
+// Writes and reads feed the bar; erases and formats leave it as it stands.
+bool shows_progress(const _flash_msg& msg) { return msg.op == FLASH_OP_WRITE || msg.op == FLASH_OP_READ; }
 
 }  // namespace
 
-task_request_thread::task_request_thread(QObject* parent) : QThread(parent)
+task_request_thread::task_request_thread(cnc::board& board, QObject* parent) : QThread(parent), board(board)
 {
     std::memset(static_cast<void*>(&request), 0, sizeof request);
 }
@@ -58,10 +52,17 @@ int task_request_thread::queued() const
     return request_queue.size();
 }
 
+void task_request_thread::set_nc_job_runner(nc_job_runner runner)
+{
+    std::lock_guard<std::mutex> lock(request_mutex);
+    nc_runner = std::move(runner);
+}
+
 void task_request_thread::run()
 {
     for (;;) {
         task_request job;
+        nc_job_runner runner;
         {
             std::unique_lock<std::mutex> lock(request_mutex);
             request_ready.wait(lock, [this] { return stopping || !request_queue.isEmpty(); });
@@ -69,14 +70,18 @@ void task_request_thread::run()
             task_request* next = request_queue.takeFirst();
             job = *next;
             delete next;
+            runner = nc_runner;
         }
         if (job.type == TASK_FLASH) {
             int result = run_flash(job.flash);
             emit task_finished(int(job.flash.target), result);
         } else if (job.type == TASK_CNC) {
             int result = 0;
-            if (job.cnc.type == CNC_TASK_RUN_FILE && job.cnc.dev)
-                result = job.cnc.dev->cnc_start_nc_file(job.cnc.start_line, job.cnc.file_name, job.cnc.check ? 1 : 0);
+            if (job.cnc.type == CNC_TASK_RUN_FILE) {
+                const uint8_t check = job.cnc.check ? 1 : 0;
+                result = runner ? runner(board, job.cnc.start_line, job.cnc.file_name, check)
+                                : board.cnc_start_nc_file(job.cnc.start_line, job.cnc.file_name, check);
+            }
             emit cnc_task_finished(int(job.cnc.type), result);
         }
     }
@@ -84,43 +89,43 @@ void task_request_thread::run()
 
 int task_request_thread::run_flash(_flash_msg& msg)
 {
+    msg.progress = nullptr;  // progress comes through the observer only
     switch (msg.target) {
-    case FLASH_TARGET_FPGA: return mcu_bsp_fpga_flash(&msg);
-    case FLASH_TARGET_SDCARD: return mcu_bsp_sdcard(&msg);
-    case FLASH_TARGET_APP: return mcu_bsp_update_app(&msg);
-    case FLASH_TARGET_SPINDLE: return poll_drive_update(msg, mcu_bsp_update_spindle(&msg));
-    case FLASH_TARGET_DC: return poll_drive_update(msg, mcu_bsp_update_dc(&msg));
+    case FLASH_TARGET_FPGA:
+    case FLASH_TARGET_SDCARD:
+    case FLASH_TARGET_APP: {
+        cnc::transfer_observer observer;
+        if (shows_progress(msg))
+            observer = [this](uint64_t done, uint64_t) { done_bytes.store(done, std::memory_order_relaxed); };
+        return cnc::run_transfer(board, msg, observer);
+    }
+    // Staging a drive image leaves the bar alone: it shows the board's update.
+    case FLASH_TARGET_SPINDLE:
+    case FLASH_TARGET_DC: return follow_drive_update(msg, cnc::run_transfer(board, msg, {}));
     default: return 0;  // FRAM: nothing to do
     }
 }
 
-// Follows a drive update the board runs from its SD card until the board's
-// count reaches the file size less the lead. It never polls forever: it ends,
-// passing the failure on, when the update could not be started or a progress
-// read fails; for a file too short to reach the end mark, once the count
-// reaches the file size or stops advancing; and for any file whose count
-// stands still for a minute, with a failure.
-int task_request_thread::poll_drive_update(const _flash_msg& msg, int result)
+// Follows a drive update the board runs from its SD card. It never polls
+// forever: a start or progress read that fails ends it with that failure, a
+// count standing still for a minute with a failure; a board reporting a
+// negative count, or the window closing, ends it without one.
+int task_request_thread::follow_drive_update(const _flash_msg& msg, int result)
 {
     if (result != 0) return result;
-    const uint32_t size = msg.size;
-    const bool short_file = size < progress_lead;
-    bool have_last = false;
-    int32_t last = 0;
-    int still = 0;
-    for (;;) {
-        int32_t value = 0;
-        int rc = mcu_bsp_read_progress(&value);
-        if (rc != 0) return rc;
-        store_progress(msg.progress, value >= 0 ? int32_t(uint32_t(value) + progress_lead) : 0);
-        if (uint32_t(value) >= size - progress_lead) return result;  // a negative count too, as unsigned
-        bool advanced = !have_last || value > last;
-        still = advanced ? 0 : still + 1;
-        if (short_file && (uint32_t(value) >= size || !advanced)) return result;
-        if (still >= stall_polls) return PELK_ERR_COMMAND;
-        have_last = true;
-        last = value;
-        if (isInterruptionRequested()) return result;
-        msleep(poll_interval_ms);
+    // An image shorter than the lead shows the lead as well: full from the first read.
+    const uint64_t lead = msg.size < cnc::UPDATE_PROGRESS_LEAD ? cnc::UPDATE_PROGRESS_LEAD : 0;
+    const cnc::update_outcome out =
+        cnc::follow_update(board, msg.size, cnc::update_limits{poll_interval_ms, stall_ms}, [&](uint64_t shown) {
+            done_bytes.store(shown + lead, std::memory_order_relaxed);
+            return !isInterruptionRequested();
+        });
+    switch (out.end) {
+    case cnc::update_end::finished:
+    case cnc::update_end::stopped: return result;
+    case cnc::update_end::board_failed: done_bytes.store(0, std::memory_order_relaxed); return result;
+    case cnc::update_end::stalled: return PELK_ERR_COMMAND;
+    case cnc::update_end::read_failed: return out.result;
     }
+    return result;
 }

@@ -1,7 +1,5 @@
-// Private: the concrete device class. It holds no state; every operation
-// acts on the library's one link object. The operations are defined in one
-// file per concern: device_link.cpp, nc_start.cpp, machine_control.cpp,
-// parameters.cpp, user_data.cpp, material_changer.cpp, led_state.cpp.
+// Private: the concrete device class. It holds no state; every operation is
+// the default board object's own (device.cpp).
 #pragma once
 
 #include "pelk_cnc.h"

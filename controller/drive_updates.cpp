@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "commands.h"
-#include "link_object.h"
-#include "pelk_board.h"
+#include "board_state.h"
 #include "trace.h"
 #include "transfer.h"
 #include "wire.h"
@@ -21,23 +20,23 @@ constexpr unsigned READ_PROGRESS = 8;
 
 constexpr unsigned short MAX_NAME_LEN = TRANSFER_NAME_FIELD - 1;
 
-int start_update(unsigned which) { return send_cmd(cmd::UPDATE, XFER_EXCHANGE, which, nullptr, 0); }
+int start_update(cnc::board& b, unsigned which) { return b.command(cmd::UPDATE, XFER_EXCHANGE, which, nullptr, 0); }
 
-int update_drive(_flash_msg* msg, uint32_t target, unsigned start)
+int update_drive(cnc::board& b, _flash_msg* msg, uint32_t target, unsigned start)
 {
     if (!msg) return PELK_ERR_RANGE;
     msg->target = target;
     msg->op = FLASH_OP_WRITE;
     msg->check = 0;
-    int r = mcu_bsp_sdcard(msg);
+    int r = b.mcu_bsp_sdcard(msg);
     if (r != PELK_OK) return r;
-    return start_update(start) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
+    return start_update(b, start) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
 }
 
 // Writes the first len bytes of name to the card as a plain SD file, then
 // starts the update. The traces before and after the write belong to the
 // boot and application updates only.
-int update_from_sd(const char* who, const char* name, unsigned short len, unsigned start, const char* before,
+int update_from_sd(cnc::board& b, const char* who, const char* name, unsigned short len, unsigned start, const char* before,
                    const char* after)
 {
     if (!name) {
@@ -54,46 +53,46 @@ int update_from_sd(const char* who, const char* name, unsigned short len, unsign
     std::memcpy(msg.file_name, name, strnlen(name, len));
     msg.target = FLASH_TARGET_SDCARD;
     msg.op = FLASH_OP_WRITE;
-    int r = mcu_bsp_sdcard(&msg);
+    int r = b.mcu_bsp_sdcard(&msg);
     if (r != PELK_OK) return r;
     if (after) pelk_trace("%s", after);
-    return start_update(start) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
+    return start_update(b, start) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
 }
 
 }  // namespace
 
-int mcu_bsp_update_spindle(_flash_msg* msg) { return update_drive(msg, FLASH_TARGET_SPINDLE, START_SPINDLE); }
+int cnc::board::mcu_bsp_update_spindle(_flash_msg* msg) { return update_drive(*this, msg, FLASH_TARGET_SPINDLE, START_SPINDLE); }
 
-int mcu_bsp_update_dc(_flash_msg* msg) { return update_drive(msg, FLASH_TARGET_DC, START_DC); }
+int cnc::board::mcu_bsp_update_dc(_flash_msg* msg) { return update_drive(*this, msg, FLASH_TARGET_DC, START_DC); }
 
-int mcu_bsp_read_progress(int* value)
+int cnc::board::mcu_bsp_read_progress(int* value)
 {
     if (!value) return PELK_ERR_RANGE;
     unsigned char buf[4] = {};
     unsigned short got = 0;
-    if (send_cmd(cmd::UPDATE, XFER_READ, READ_PROGRESS, buf, sizeof buf, &got) != PELK_OK) return PELK_ERR_COMMAND;
+    if (command(cmd::UPDATE, XFER_READ, READ_PROGRESS, buf, sizeof buf, &got) != PELK_OK) return PELK_ERR_COMMAND;
     *value = static_cast<int>(wire::get32(buf));
     return PELK_OK;
 }
 
-int mcu_bsp_update_app_from_sd(const char* name, unsigned short len)
+int cnc::board::mcu_bsp_update_app_from_sd(const char* name, unsigned short len)
 {
-    return update_from_sd("mcu_bsp_update_app_from_sd", name, len, START_APP, "write app to sd\n",
+    return update_from_sd(*this, "mcu_bsp_update_app_from_sd", name, len, START_APP, "write app to sd\n",
                           "start update app\n");
 }
 
-int mcu_bsp_update_boot_from_sd(const char* name, unsigned short len)
+int cnc::board::mcu_bsp_update_boot_from_sd(const char* name, unsigned short len)
 {
-    return update_from_sd("mcu_bsp_update_boot_from_sd", name, len, START_BOOT, "write boot to sd\n",
+    return update_from_sd(*this, "mcu_bsp_update_boot_from_sd", name, len, START_BOOT, "write boot to sd\n",
                           "start update boot\n");
 }
 
-int mcu_bsp_update_dc_from_sd(const char* name, unsigned short len)
+int cnc::board::mcu_bsp_update_dc_from_sd(const char* name, unsigned short len)
 {
-    return update_from_sd("mcu_bsp_update_dc_from_sd", name, len, START_DC, nullptr, nullptr);
+    return update_from_sd(*this, "mcu_bsp_update_dc_from_sd", name, len, START_DC, nullptr, nullptr);
 }
 
-int mcu_bsp_update_rups_from_sd(const char* name, unsigned short len)
+int cnc::board::mcu_bsp_update_rups_from_sd(const char* name, unsigned short len)
 {
-    return update_from_sd("mcu_bsp_update_rups_from_sd", name, len, START_SPINDLE, nullptr, nullptr);
+    return update_from_sd(*this, "mcu_bsp_update_rups_from_sd", name, len, START_SPINDLE, nullptr, nullptr);
 }

@@ -10,8 +10,7 @@
 #include <cstring>
 
 #include "commands.h"
-#include "pelk_board.h"
-#include "link_object.h"
+#include "board_state.h"
 #include "reply_deadlines.h"
 #include "trace.h"
 #include "transfer.h"
@@ -50,12 +49,9 @@ bool reports_progress(const _flash_msg* msg)
 // Offsets travel in the 32-bit argument, so a padded stream must stay below 4 GiB.
 constexpr unsigned long long MAX_STREAM = 0xFFFFFFFCull;
 
-// Set by mcu_bsp_transfer_stop; taken (cleared) by the transfer that ends on it.
-std::atomic<bool> stop_requested{false};
-
 }  // namespace
 
-int mcu_update_flash(_flash_msg* msg)
+int mcu_update_flash(cnc::board& b, _flash_msg* msg)
 {
     if (!msg) return PELK_ERR_FILE;
     const size_t name_len = strnlen(msg->file_name, TRANSFER_NAME_FIELD);
@@ -107,6 +103,8 @@ int mcu_update_flash(_flash_msg* msg)
     }
 
     const unsigned char command = target_command(msg->target);
+    cnc::board::state& st = b.internals();
+    const cnc::transfer_observer observer = st.observer();
     unsigned char buf[TRANSFER_CHUNK_MAX];
     // 64 bits so that a read of nearly 4 GiB cannot wrap the count and loop on.
     unsigned long long done = 0;
@@ -122,9 +120,8 @@ int mcu_update_flash(_flash_msg* msg)
         const size_t padded = (len + 3) & ~size_t(3);
         std::memset(buf + len, 0, padded - len);
 
-        int r = link_object().eth_send_cmd(command, type, static_cast<unsigned>(done), buf,
-                                           static_cast<unsigned short>(padded), &got,
-                                           reply_deadline_ms(command, type, static_cast<unsigned>(done)));
+        int r = b.link().send(command, type, static_cast<unsigned>(done), buf, static_cast<unsigned short>(padded),
+                              &got, reply_deadline_ms(command, type, static_cast<unsigned>(done)));
         if (r != 0) {
             pelk_trace("mcu_update_flash():err,%d\n", r);
             std::fclose(f);
@@ -150,8 +147,9 @@ int mcu_update_flash(_flash_msg* msg)
         // The caller's progress bar reads this counter from another thread.
         if (reports_progress(msg))
             std::atomic_ref<int32_t>(*msg->progress).store(static_cast<int32_t>(done), std::memory_order_relaxed);
+        if (observer) observer(std::min<unsigned long long>(done, total), total);
         // Checked between chunks only: the board never holds half a chunk.
-        if (done < total && stop_requested.exchange(false)) {
+        if (done < total && st.stop_requested.exchange(false)) {
             pelk_trace("mcu_update_flash():stopped by the caller after %llu bytes\n", done);
             std::fclose(f);
             return PELK_ERR_TRANSFER;
@@ -166,8 +164,8 @@ int mcu_update_flash(_flash_msg* msg)
     return PELK_OK;
 }
 
-int mcu_bsp_transfer_stop(int stop)
+int cnc::board::mcu_bsp_transfer_stop(int stop)
 {
-    stop_requested.store(stop != 0);
+    s->stop_requested.store(stop != 0);
     return PELK_OK;
 }

@@ -3,8 +3,7 @@
 // transfer, ends the operation at once with PELK_ERR_COMMAND; nothing already
 // done on the board is undone.
 #include "commands.h"
-#include "link_object.h"
-#include "pelk_board.h"
+#include "board_state.h"
 #include "trace.h"
 #include "transfer.h"
 
@@ -16,10 +15,10 @@ constexpr unsigned FPGA_PROGRAM_LINE = 2;
 constexpr unsigned APP_OPEN = 1;
 constexpr unsigned APP_CLOSE = 2;
 
-int fpga_control(unsigned line, unsigned char level)
+int fpga_control(cnc::board& b, unsigned line, unsigned char level)
 {
     unsigned char byte = level;
-    return send_cmd(cmd::FPGA_CONTROL, XFER_WRITE, line, &byte, 1);
+    return b.command(cmd::FPGA_CONTROL, XFER_WRITE, line, &byte, 1);
 }
 
 // A transfer op must name a terminated local path before anything is sent.
@@ -32,7 +31,7 @@ bool usable_name(const _flash_msg* msg, const char* who)
 
 }  // namespace
 
-int mcu_bsp_fpga_flash(_flash_msg* msg)
+int cnc::board::mcu_bsp_fpga_flash(_flash_msg* msg)
 {
     if (!msg) return PELK_ERR_RANGE;
     const uint32_t op = msg->op;
@@ -42,22 +41,22 @@ int mcu_bsp_fpga_flash(_flash_msg* msg)
     }
     if (op != FLASH_OP_ERASE && !usable_name(msg, "mcu_bsp_fpga_flash")) return PELK_ERR_RANGE;
 
-    if (fpga_control(FPGA_PROGRAM_LINE, 0) != PELK_OK) return PELK_ERR_COMMAND;
-    if (op != FLASH_OP_READ && send_cmd(cmd::FPGA_FLASH, XFER_EXCHANGE, 0, nullptr, 0) != PELK_OK)
+    if (fpga_control(*this, FPGA_PROGRAM_LINE, 0) != PELK_OK) return PELK_ERR_COMMAND;
+    if (op != FLASH_OP_READ && command(cmd::FPGA_FLASH, XFER_EXCHANGE, 0, nullptr, 0) != PELK_OK)
         return PELK_ERR_COMMAND;
-    if (op != FLASH_OP_ERASE && mcu_update_flash(msg) != PELK_OK) return PELK_ERR_COMMAND;
-    if (op == FLASH_OP_WRITE && fpga_control(FPGA_PROGRAM_LINE, 1) != PELK_OK) return PELK_ERR_COMMAND;
+    if (op != FLASH_OP_ERASE && mcu_update_flash(*this, msg) != PELK_OK) return PELK_ERR_COMMAND;
+    if (op == FLASH_OP_WRITE && fpga_control(*this, FPGA_PROGRAM_LINE, 1) != PELK_OK) return PELK_ERR_COMMAND;
     return PELK_OK;
 }
 
-int mcu_bsp_fpga_reset()
+int cnc::board::mcu_bsp_fpga_reset()
 {
-    if (fpga_control(FPGA_RESET_LINE, 0) != PELK_OK) return PELK_ERR_COMMAND;
-    if (fpga_control(FPGA_RESET_LINE, 1) != PELK_OK) return PELK_ERR_COMMAND;
+    if (fpga_control(*this, FPGA_RESET_LINE, 0) != PELK_OK) return PELK_ERR_COMMAND;
+    if (fpga_control(*this, FPGA_RESET_LINE, 1) != PELK_OK) return PELK_ERR_COMMAND;
     return PELK_OK;
 }
 
-int mcu_bsp_update_app(_flash_msg* msg)
+int cnc::board::mcu_bsp_update_app(_flash_msg* msg)
 {
     if (!msg) return PELK_ERR_RANGE;
     const uint32_t op = msg->op;
@@ -70,10 +69,10 @@ int mcu_bsp_update_app(_flash_msg* msg)
     }
     if (op == FLASH_OP_WRITE && !usable_name(msg, "mcu_bsp_update_app")) return PELK_ERR_RANGE;
 
-    if (op == FLASH_OP_WRITE && send_cmd(cmd::UPDATE, XFER_EXCHANGE, APP_OPEN, nullptr, 0) != PELK_OK)
+    if (op == FLASH_OP_WRITE && command(cmd::UPDATE, XFER_EXCHANGE, APP_OPEN, nullptr, 0) != PELK_OK)
         return PELK_ERR_COMMAND;
-    if (op != FLASH_OP_ERASE && mcu_update_flash(msg) != PELK_OK) return PELK_ERR_COMMAND;
+    if (op != FLASH_OP_ERASE && mcu_update_flash(*this, msg) != PELK_OK) return PELK_ERR_COMMAND;
     unsigned char written = op == FLASH_OP_WRITE ? 1 : 0;
-    if (send_cmd(cmd::UPDATE, XFER_EXCHANGE, APP_CLOSE, &written, 1) != PELK_OK) return PELK_ERR_COMMAND;
+    if (command(cmd::UPDATE, XFER_EXCHANGE, APP_CLOSE, &written, 1) != PELK_OK) return PELK_ERR_COMMAND;
     return PELK_OK;
 }

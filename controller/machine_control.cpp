@@ -3,8 +3,7 @@
 #include <cstring>
 
 #include "commands.h"
-#include "device.h"
-#include "link_object.h"
+#include "board_state.h"
 #include "result_text.h"
 #include "status_block.h"
 #include "trace.h"
@@ -17,45 +16,43 @@ constexpr size_t PARSER_MAX_LINE = PARSER_BUFFER - 2;
 
 constexpr const char* HOME_LINE = "g28.2 x0 y0 z0 a0 b0 u0 v0 w0";
 
-int machine_exchange(unsigned selector)
+int machine_exchange(cnc::board& b, unsigned selector)
 {
-    return send_cmd(cmd::MACHINE, XFER_EXCHANGE, selector, nullptr, 0);
+    return b.command(cmd::MACHINE, XFER_EXCHANGE, selector, nullptr, 0);
 }
 
-int read_result_chunk(void*, uint8_t* dst, uint16_t ask, unsigned short* got)
+int read_result_chunk(void* board, uint8_t* dst, uint16_t ask, unsigned short* got)
 {
-    return send_cmd(cmd::MACHINE, XFER_READ, machine::RESULTS, dst, ask, got);
+    return static_cast<cnc::board*>(board)->command(cmd::MACHINE, XFER_READ, machine::RESULTS, dst, ask, got);
 }
 
 }  // namespace
 
-int pelk::cnc_dev_stop()
+int cnc::board::cnc_dev_stop()
 {
     pelk_trace("cnc stop.\n");
-    return machine_exchange(machine::STOP);
+    return machine_exchange(*this, machine::STOP);
 }
 
-int pelk::cnc_dev_continue()
+int cnc::board::cnc_dev_continue()
 {
     pelk_trace("cnc continue.\n");
-    return machine_exchange(machine::CONTINUE);
+    return machine_exchange(*this, machine::CONTINUE);
 }
 
-int pelk::cnc_dev_reset()
+int cnc::board::cnc_dev_reset()
 {
     pelk_trace("cnc reset.\n");
-    return machine_exchange(machine::RESET);
+    return machine_exchange(*this, machine::RESET);
 }
 
-int pelk::cnc_dev_home()
+int cnc::board::cnc_dev_home()
 {
     pelk_trace("cnc home.\n");
-    // Through the interface, so that the line goes the same way as any other.
-    pelk_cnc* self = this;
-    return self->cnc_parser(HOME_LINE) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
+    return cnc_parser(HOME_LINE) == PELK_OK ? PELK_OK : PELK_ERR_COMMAND;
 }
 
-int pelk::cnc_parser(const char* line)
+int cnc::board::cnc_parser(const char* line)
 {
     if (line == nullptr) {
         pelk_trace("cnc_parser():no line given.\n");
@@ -72,19 +69,19 @@ int pelk::cnc_parser(const char* line)
     std::memcpy(buf, line, n);
     buf[n] = '\n';
     // The reply lands back in buf and is not used.
-    return send_cmd(cmd::MACHINE, XFER_EXCHANGE, machine::PARSE_LINE, buf, static_cast<unsigned short>(n + 1));
+    return command(cmd::MACHINE, XFER_EXCHANGE, machine::PARSE_LINE, buf, static_cast<unsigned short>(n + 1));
 }
 
-int pelk::cnc_get_results(uint8_t* buffer, uint16_t capacity, uint16_t* length)
+int cnc::board::cnc_get_results(uint8_t* buffer, uint16_t capacity, uint16_t* length)
 {
     if (buffer == nullptr) return PELK_OK;
-    return read_result_text(buffer, capacity, length, read_result_chunk, nullptr);
+    return read_result_text(buffer, capacity, length, read_result_chunk, this);
 }
 
-int pelk::cnc_get_status(cnc_status* status)
+int cnc::board::cnc_get_status(cnc_status* status)
 {
     unsigned char buf[STATUS_BLOCK_SIZE] = {};
-    if (send_cmd(cmd::MACHINE, XFER_READ, machine::STATUS, buf, STATUS_BLOCK_SIZE) != PELK_OK)
+    if (command(cmd::MACHINE, XFER_READ, machine::STATUS, buf, STATUS_BLOCK_SIZE) != PELK_OK)
         return PELK_ERR_COMMAND;
     if (status == nullptr) return PELK_OK;
     decode_status_block(buf, status);

@@ -7,10 +7,8 @@
 #include <ctime>
 
 #include "commands.h"
-#include "device.h"
-#include "link_object.h"
+#include "board_state.h"
 #include "nc_steps.h"
-#include "pelk_board.h"
 #include "trace.h"
 #include "transfer.h"
 #include "vesk_platform.h"
@@ -22,23 +20,23 @@ constexpr unsigned START_PAUSE_MS = 200;
 // The start block holds the name and its terminator behind 8 bytes of header.
 constexpr size_t START_NAME_MAX = sizeof(nc_start_block) - 8 - 1;
 
-int sd_query(const char* name, uint32_t op, _flash_msg* msg)
+int sd_query(cnc::board& b, const char* name, uint32_t op, _flash_msg* msg)
 {
     *msg = _flash_msg{};
     msg->target = FLASH_TARGET_SDCARD;
     msg->op = op;
     std::memcpy(msg->file_name, name, std::strlen(name) + 1);
-    return mcu_bsp_sdcard(msg);
+    return b.mcu_bsp_sdcard(msg);
 }
 
-int send_start_block(uint32_t start_line, const char* name)
+int send_start_block(cnc::board& b, uint32_t start_line, const char* name)
 {
     unsigned char block[sizeof(nc_start_block)] = {};
     const size_t n = std::strlen(name);
     wire::put32(block, static_cast<uint32_t>(std::time(nullptr)));
     wire::put32(block + 4, start_line);
     std::memcpy(block + 8, name, n);
-    return send_cmd(cmd::MACHINE, XFER_EXCHANGE, machine::START_NC, block, static_cast<unsigned short>(9 + n));
+    return b.command(cmd::MACHINE, XFER_EXCHANGE, machine::START_NC, block, static_cast<unsigned short>(9 + n));
 }
 
 }  // namespace
@@ -63,7 +61,7 @@ uint32_t get_nc_file_size(const char* name)
     return static_cast<uint32_t>((static_cast<unsigned long long>(end) + 3) & ~3ull);
 }
 
-int cnc_start_check_nc_file(const char* name, uint8_t check, int* match)
+int cnc_start_check_nc_file(cnc::board& b, const char* name, uint8_t check, int* match)
 {
     pelk_trace("start check file\n");
     _flash_msg msg;
@@ -79,7 +77,7 @@ int cnc_start_check_nc_file(const char* name, uint8_t check, int* match)
         // The query's own result is not consulted: a failed query leaves the
         // zeroed field, which differs from any local field but the empty
         // file's, and the download follows.
-        sd_query(name, 8, &msg);
+        sd_query(b, name, 8, &msg);
         pelk_trace("start cmp file checksum\n");
         // All 32 bytes: a comparison that stopped at the first zero byte would
         // take two different programs for the same one whenever both fields
@@ -87,7 +85,7 @@ int cnc_start_check_nc_file(const char* name, uint8_t check, int* match)
         same = std::memcmp(local, msg.checksum, sizeof local) == 0;
     } else {
         const uint32_t local_size = get_nc_file_size(name);
-        same = sd_query(name, 7, &msg) == PELK_OK && msg.size == local_size;
+        same = sd_query(b, name, 7, &msg) == PELK_OK && msg.size == local_size;
     }
     if (same) {
         *match = 1;
@@ -96,19 +94,19 @@ int cnc_start_check_nc_file(const char* name, uint8_t check, int* match)
     }
     *match = 0;
     pelk_trace("file not match.\n");
-    sd_query(name, 6, &msg);
+    sd_query(b, name, 6, &msg);
     pelk_trace("delete file.\n");
     return PELK_OK;
 }
 
-int cnc_start_write_nc_file(const char* name)
+int cnc_start_write_nc_file(cnc::board& b, const char* name)
 {
     pelk_trace("start write file\n");
     _flash_msg msg{};
     msg.target = FLASH_TARGET_NC;
     msg.op = FLASH_OP_WRITE;
     std::memcpy(msg.file_name, name, std::strlen(name) + 1);
-    if (mcu_update_flash(&msg) != PELK_OK) {
+    if (mcu_update_flash(b, &msg) != PELK_OK) {
         pelk_trace("write file fail.\n");
         return PELK_ERR_FILE;
     }
@@ -116,7 +114,7 @@ int cnc_start_write_nc_file(const char* name)
     return PELK_OK;
 }
 
-int pelk::cnc_start_nc_file(uint32_t start_line, char* path, uint8_t check)
+int cnc::board::cnc_start_nc_file(uint32_t start_line, char* path, uint8_t check)
 {
     pelk_trace("start parser file %s from %d lines\n", path ? path : "(null)", static_cast<int>(start_line));
     if (!path) return PELK_ERR_RANGE;
@@ -148,17 +146,17 @@ int pelk::cnc_start_nc_file(uint32_t start_line, char* path, uint8_t check)
 
     const char* file = numbered ? path : name;
     int match = 0;
-    r = cnc_start_check_nc_file(file, check, &match);
+    r = cnc_start_check_nc_file(*this, file, check, &match);
     if (r < 0) {
         pelk_trace("cnc_start_check_nc_file():check fail\n");
         return r;
     }
 
-    if (send_start_block(start_line, name) != PELK_OK) return PELK_ERR_COMMAND;
+    if (send_start_block(*this, start_line, name) != PELK_OK) return PELK_ERR_COMMAND;
     vplat::sleep_ms(START_PAUSE_MS);
 
     if (!match) {
-        r = cnc_start_write_nc_file(file);
+        r = cnc_start_write_nc_file(*this, file);
         if (r < 0) {
             pelk_trace("cnc_start_write_nc_file():write fail\n");
             return r;

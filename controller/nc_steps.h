@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cnc_board.h"
+
 // Returned by the numbering step for a source already named "..._N.nc".
 constexpr int NC_ALREADY_NUMBERED = -8;
 // Bytes of the numbered-name buffer.
@@ -27,10 +29,10 @@ int cnc_add_file_line_number(const char* source_path, char* name, bool* created)
 // checksum (check nonzero) or by padded size, and erases the board's copy
 // when they differ. Sets *match; 0, or PELK_ERR_FILE when the local checksum
 // cannot be computed.
-int cnc_start_check_nc_file(const char* name, uint8_t check, int* match);
+int cnc_start_check_nc_file(cnc::board& b, const char* name, uint8_t check, int* match);
 
 // Downloads the local file name with the NC data command. 0 or PELK_ERR_FILE.
-int cnc_start_write_nc_file(const char* name);
+int cnc_start_write_nc_file(cnc::board& b, const char* name);
 
 // The file's length rounded up to a multiple of 4; 0 when it cannot be opened.
 uint32_t get_nc_file_size(const char* name);

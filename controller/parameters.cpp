@@ -3,8 +3,7 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "device.h"
-#include "link_object.h"
+#include "board_state.h"
 #include "param_file.h"
 #include "trace.h"
 #include "wire.h"
@@ -14,28 +13,28 @@ namespace {
 
 constexpr const char* PARAM_FILE = "param.txt";
 
-int send_block_number(unsigned selector, uint32_t block)
+int send_block_number(cnc::board& b, unsigned selector, uint32_t block)
 {
     // The block number travels as one byte.
     unsigned char payload = static_cast<unsigned char>(block);
-    return send_cmd(cmd::MACHINE, XFER_WRITE, selector, &payload, 1);
+    return b.command(cmd::MACHINE, XFER_WRITE, selector, &payload, 1);
 }
 
 }  // namespace
 
-int pelk::cnc_save_param(uint32_t block)
+int cnc::board::cnc_save_param(uint32_t block)
 {
     pelk_trace("cnc save param to %d.\n", static_cast<int>(block));
-    return send_block_number(machine::SAVE_PARAM, block);
+    return send_block_number(*this, machine::SAVE_PARAM, block);
 }
 
-int pelk::cnc_load_param(uint32_t block)
+int cnc::board::cnc_load_param(uint32_t block)
 {
     pelk_trace("cnc load param %d.\n", static_cast<int>(block));
-    return send_block_number(machine::LOAD_PARAM, block);
+    return send_block_number(*this, machine::LOAD_PARAM, block);
 }
 
-int pelk::cnc_write_param()
+int cnc::board::cnc_write_param()
 {
     pelk_trace("cnc write param.\n");
     std::FILE* f = vplat::open_file(PARAM_FILE, "rb");
@@ -48,15 +47,15 @@ int pelk::cnc_write_param()
     if (more)
         pelk_trace("cnc write param:%s holds more than %d values, only the first %d are sent.\n", PARAM_FILE,
                    PARAM_MAX_VALUES, PARAM_MAX_VALUES);
-    return send_cmd(cmd::MACHINE, XFER_WRITE, machine::WRITE_PARAM, table, static_cast<unsigned short>(count * 4));
+    return command(cmd::MACHINE, XFER_WRITE, machine::WRITE_PARAM, table, static_cast<unsigned short>(count * 4));
 }
 
-int pelk::cnc_read_param()
+int cnc::board::cnc_read_param()
 {
     pelk_trace("cnc read param.\n");
     unsigned char table[PARAM_TABLE_BYTES] = {};
     unsigned short got = 0;
-    if (send_cmd(cmd::MACHINE, XFER_READ, machine::READ_PARAM, table, sizeof table, &got) != PELK_OK)
+    if (command(cmd::MACHINE, XFER_READ, machine::READ_PARAM, table, sizeof table, &got) != PELK_OK)
         return PELK_ERR_COMMAND;
 
     // The file is touched only after the table arrived.
@@ -70,7 +69,7 @@ int pelk::cnc_read_param()
     return written ? PELK_OK : PELK_ERR_FILE;
 }
 
-int pelk::cnc_write_param_from_buffer(uint8_t* data, uint16_t length)
+int cnc::board::cnc_write_param_from_buffer(uint8_t* data, uint16_t length)
 {
     pelk_trace("cnc write param from buffer.\n");
     if (data == nullptr) length = 0;
@@ -80,10 +79,10 @@ int pelk::cnc_write_param_from_buffer(uint8_t* data, uint16_t length)
                    PARAM_MAX_VALUES);
         length = PARAM_TABLE_BYTES;
     }
-    return send_cmd(cmd::MACHINE, XFER_WRITE, machine::WRITE_PARAM, data, length);
+    return command(cmd::MACHINE, XFER_WRITE, machine::WRITE_PARAM, data, length);
 }
 
-int pelk::cnc_read_param_to_buffer(uint8_t* data, uint16_t capacity)
+int cnc::board::cnc_read_param_to_buffer(uint8_t* data, uint16_t capacity)
 {
     pelk_trace("cnc read param to buffer.\n");
     if (data == nullptr) capacity = 0;
@@ -91,7 +90,7 @@ int pelk::cnc_read_param_to_buffer(uint8_t* data, uint16_t capacity)
     // argument, which here is a selector, not an offset.
     if (capacity > VESK_MAX_PAYLOAD) capacity = VESK_MAX_PAYLOAD;
     unsigned short got = 0;
-    if (send_cmd(cmd::MACHINE, XFER_READ, machine::READ_PARAM, data, capacity, &got) != PELK_OK)
+    if (command(cmd::MACHINE, XFER_READ, machine::READ_PARAM, data, capacity, &got) != PELK_OK)
         return PELK_ERR_COMMAND;
     return got / 4;
 }

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "pelk_trace.h"
 #include "vesk_platform.h"
 
 void pelk_trace(const char* fmt, ...)
@@ -21,3 +22,6 @@ void pelk_trace(const char* fmt, ...)
     }
     vplat::debug_output(buf);
 }
+
+// The link's debug channel carries both libraries' traces, so its sink is the one to set.
+void pelk_set_trace_sink(pelk_trace_sink sink, void* ctx) { vplat::set_debug_sink(sink, ctx); }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cnc_board.h"
 #include "pelk_types.h"
 
 // Bytes of the name fields carried to the board (file_name, SD name block).
@@ -20,7 +21,7 @@ int get_nc_file_check(const char* path, uint32_t* out);
 // msg->size bytes from it into that file (any other op), chunk by chunk with
 // the command and chunk size msg->target selects. 0, PELK_ERR_FILE,
 // PELK_ERR_EMPTY or PELK_ERR_TRANSFER.
-int mcu_update_flash(_flash_msg* msg);
+int mcu_update_flash(cnc::board& b, _flash_msg* msg);
 
 // True when the 256-byte name field holds a terminating zero byte, so it can
 // be used as a string and sent whole without reading past its end.

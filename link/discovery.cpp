@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "frame.h"
-#include "vesk.h"
+#include "vesk_impl.h"
 #include "vesk_platform.h"
 
 namespace {
@@ -49,7 +49,7 @@ void list_make_self(list_node* n) { n->prev = n->next = n; }
 
 }  // namespace
 
-int vesk::vesk_start_udp_connect()
+int vesk_impl::vesk_start_udp_connect()
 {
     bool pass_ran = false;
     int r = vesk_run_passes(&pass_ran);
@@ -59,7 +59,7 @@ int vesk::vesk_start_udp_connect()
     return r;
 }
 
-int vesk::vesk_run_passes(bool* pass_ran)
+int vesk_impl::vesk_run_passes(bool* pass_ran)
 {
     // The caller holds poll_mutex: this object's socket, thread and count
     // belong to one discovery at a time.
@@ -123,7 +123,7 @@ int vesk::vesk_run_passes(bool* pass_ran)
     }
 }
 
-void vesk::vesk_udp_thread(vesk* self)
+void vesk_impl::vesk_udp_thread(vesk_impl* self)
 {
     // The pass collects its boards on its own; the discovery replaces the
     // shared list with them in one step at its end.
@@ -162,7 +162,7 @@ void vesk::vesk_udp_thread(vesk* self)
     self->udp_running = 0;
 }
 
-int vesk::eth_device_poll(char* ids, char* count)
+int vesk_impl::eth_device_poll(char* ids, char* count)
 {
     std::lock_guard<std::mutex> g(poll_mutex);
     vesk_start_udp_connect();

@@ -5,16 +5,16 @@
 
 #include "connection.h"
 #include "frame.h"
-#include "vesk.h"
+#include "vesk_impl.h"
 #include "vesk_platform.h"
 
-std::shared_ptr<vesk_connection> vesk::current_connection()
+std::shared_ptr<vesk_connection> vesk_impl::current_connection()
 {
     std::lock_guard<std::mutex> g(state_mutex);
     return conn;
 }
 
-int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
+int vesk_impl::eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
                        unsigned char* dst, unsigned int dst_capacity, unsigned int* got, int deadline_ms)
 {
     std::lock_guard<std::mutex> g(send_mutex);
@@ -69,13 +69,7 @@ int vesk::eth_transfer(const char* head, const unsigned char* payload, unsigned 
     return VESK_OK;
 }
 
-int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
-                       unsigned short len, unsigned short* out_len)
-{
-    return eth_send_cmd(cmd, type, arg, data, len, out_len, VESK_REPLY_TIMEOUT_MS);
-}
-
-int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
+int vesk_impl::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, unsigned char* data,
                        unsigned short len, unsigned short* out_len, unsigned reply_timeout_ms)
 {
     const int deadline_ms = static_cast<int>(std::clamp<unsigned>(reply_timeout_ms, 1, 24u * 3600 * 1000));
@@ -118,7 +112,7 @@ int vesk::eth_send_cmd(unsigned char cmd, unsigned char type, unsigned int arg, 
     }
 }
 
-int vesk::eth_exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
+int vesk_impl::eth_exchange(unsigned char cmd, unsigned int arg, unsigned char* data, unsigned short len,
                        unsigned short* reply_len, unsigned reply_timeout_ms)
 {
     if (data == nullptr) len = 0;

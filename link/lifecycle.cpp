@@ -5,7 +5,7 @@
 
 #include "connection.h"
 #include "tuning.h"
-#include "vesk.h"
+#include "vesk_impl.h"
 #include "vesk_platform.h"
 
 namespace {
@@ -14,12 +14,14 @@ constexpr const char* default_board_address = "192.168.8.123";
 
 }  // namespace
 
-vesk::vesk() : threads(std::make_unique<vesk_thread_list>())
+vesk_impl::vesk_impl() : threads(std::make_unique<vesk_thread_list>())
 {
     vplat::net_startup();
 }
 
-vesk::~vesk()
+vesk_impl::~vesk_impl() = default;
+
+void vesk_impl::vesk_shut_down()
 {
     eth_device_close();
     // No receive thread may outlive the object (or the library holding it):
@@ -43,7 +45,7 @@ vesk::~vesk()
     vplat::net_cleanup();
 }
 
-int vesk::vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out)
+int vesk_impl::vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out)
 {
     vplat::socket_t s = vplat::tcp_socket();
     if (s == vplat::invalid_socket) {
@@ -65,7 +67,7 @@ int vesk::vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out)
     return VESK_OK;
 }
 
-int vesk::eth_device_open(int dev_id, vesk_close_callback callback, void* ctx)
+int vesk_impl::eth_device_open(int dev_id, vesk_close_callback callback, void* ctx)
 {
     std::lock_guard<std::mutex> og(open_mutex);
     if (connected) return VESK_OK;
@@ -79,7 +81,7 @@ int vesk::eth_device_open(int dev_id, vesk_close_callback callback, void* ctx)
     return vesk_open_address(dev_id, addr, callback, ctx);
 }
 
-int vesk::eth_device_open(char* machine_id, vesk_close_callback callback, void* ctx)
+int vesk_impl::eth_device_open(char* machine_id, vesk_close_callback callback, void* ctx)
 {
     std::lock_guard<std::mutex> og(open_mutex);
     // Address and dev_id come from one look at the list, so a discovery
@@ -91,7 +93,18 @@ int vesk::eth_device_open(char* machine_id, vesk_close_callback callback, void* 
     return vesk_open_address(dev_id, addr, callback, ctx);
 }
 
-int vesk::vesk_open_address(int dev_id, vesk_addr addr, vesk_close_callback callback, void* ctx)
+int vesk_impl::eth_device_open_address(const char* ipv4, vesk_close_callback callback, void* ctx)
+{
+    // The platform's parser takes an empty text for the wildcard address,
+    // which names no board.
+    vesk_addr addr{};
+    if (ipv4 == nullptr || ipv4[0] == '\0' || !vplat::parse_ipv4(ipv4, &addr)) return VESK_ERR_NO_DEVICE;
+    std::lock_guard<std::mutex> og(open_mutex);
+    if (connected) return VESK_OK;
+    return vesk_open_address(-1, addr, callback, ctx);
+}
+
+int vesk_impl::vesk_open_address(int dev_id, vesk_addr addr, vesk_close_callback callback, void* ctx)
 {
     addr.port = VESK_TCP_PORT;
     intptr_t sock = vplat::invalid_socket;
@@ -108,7 +121,7 @@ int vesk::vesk_open_address(int dev_id, vesk_addr addr, vesk_close_callback call
     return VESK_OK;
 }
 
-void vesk::vesk_start_receive_thread(std::shared_ptr<vesk_connection> c)
+void vesk_impl::vesk_start_receive_thread(std::shared_ptr<vesk_connection> c)
 {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::lock_guard<std::mutex> g(threads->m);
@@ -126,7 +139,7 @@ void vesk::vesk_start_receive_thread(std::shared_ptr<vesk_connection> c)
     list.push_back({std::thread(vesk_receive_thread, this, std::move(c), done), done});
 }
 
-void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c, bool call_back)
+void vesk_impl::vesk_close_connection(const std::shared_ptr<vesk_connection>& c, bool call_back)
 {
     {
         std::lock_guard<std::mutex> g(state_mutex);
@@ -146,20 +159,20 @@ void vesk::vesk_close_connection(const std::shared_ptr<vesk_connection>& c, bool
     if (!conn) cur_dev_id = -1;  // the callback may have opened a new link
 }
 
-int vesk::eth_device_close()
+int vesk_impl::eth_device_close()
 {
     vesk_close_connection(current_connection());
     return VESK_OK;
 }
 
-void vesk::eth_device_detach() { vesk_close_connection(current_connection(), false); }
+void vesk_impl::eth_device_detach() { vesk_close_connection(current_connection(), false); }
 
-bool vesk::eth_device_state()
+bool vesk_impl::eth_device_state()
 {
     return eth_send_cmd(0, XFER_READ, 0, nullptr, 0, nullptr, VESK_PROBE_TIMEOUT_MS) == VESK_OK;
 }
 
-void vesk::vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> c,
+void vesk_impl::vesk_receive_thread(vesk_impl* self, std::shared_ptr<vesk_connection> c,
                                std::shared_ptr<std::atomic<bool>> done)
 {
     c->link_lost = false;

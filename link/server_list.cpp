@@ -1,10 +1,11 @@
 // The list of boards found by the last discovery pass, ordered by address.
 #include <cstring>
 
-#include "vesk.h"
+#include "vesk_impl.h"
+#include "vesk_platform.h"
 
-list_node vesk::slist = {&vesk::slist, &vesk::slist};
-std::mutex vesk::slist_mutex;
+list_node vesk_impl::slist = {&vesk_impl::slist, &vesk_impl::slist};
+std::mutex vesk_impl::slist_mutex;
 
 namespace {
 
@@ -60,19 +61,19 @@ void release_locked(list_node* head)
 
 }  // namespace
 
-void vesk::server_list_insert(server_info* info)
+void vesk_impl::server_list_insert(server_info* info)
 {
     std::lock_guard<std::mutex> g(slist_mutex);
     insert_locked(&slist, info);
 }
 
-void vesk::server_list_release()
+void vesk_impl::server_list_release()
 {
     std::lock_guard<std::mutex> g(slist_mutex);
     release_locked(&slist);
 }
 
-void vesk::server_list_replace(const std::vector<server_info>& entries)
+void vesk_impl::server_list_replace(const std::vector<server_info>& entries)
 {
     // Allocated before the lock: readers wait only for the relinking.
     std::vector<server_info*> fresh;
@@ -82,7 +83,7 @@ void vesk::server_list_replace(const std::vector<server_info>& entries)
     for (server_info* info : fresh) insert_locked(&slist, info);
 }
 
-bool vesk::server_find(int dev_id, const char* machine_id, vesk_addr* addr, int* found_dev_id)
+bool vesk_impl::server_find(int dev_id, const char* machine_id, vesk_addr* addr, int* found_dev_id)
 {
     std::lock_guard<std::mutex> g(slist_mutex);
     server_info* info = machine_id ? server_get_dev_id_by_machine_id(machine_id) : server_get_list_by_dev_id(dev_id);
@@ -93,16 +94,30 @@ bool vesk::server_find(int dev_id, const char* machine_id, vesk_addr* addr, int*
 }
 
 // The lookups walk the list; callers hold slist_mutex (tests run alone).
-server_info* vesk::server_get_list_by_dev_id(int dev_id)
+server_info* vesk_impl::server_get_list_by_dev_id(int dev_id)
 {
     for (list_node* n = slist.next; n != &slist; n = n->next)
         if (entry_of(n)->dev_id == dev_id) return entry_of(n);
     return nullptr;
 }
 
-server_info* vesk::server_get_dev_id_by_machine_id(const char* machine_id)
+server_info* vesk_impl::server_get_dev_id_by_machine_id(const char* machine_id)
 {
     for (list_node* n = slist.next; n != &slist; n = n->next)
         if (std::memcmp(entry_of(n)->machine_id, machine_id, VESK_ID_LEN) == 0) return entry_of(n);
     return nullptr;
+}
+
+int vesk_impl::eth_device_address(int dev_id, char* ipv4, int capacity)
+{
+    vesk_addr addr{};
+    int found_dev_id = -1;
+    if (ipv4 == nullptr || capacity <= 0) return VESK_ERR_NO_DEVICE;
+    ipv4[0] = '\0';
+    if (!server_find(dev_id, nullptr, &addr, &found_dev_id)) return VESK_ERR_NO_DEVICE;
+    std::string text = vplat::format_ipv4(addr);
+    // A cut address would name another board: nothing rather than part.
+    if (text.size() >= static_cast<size_t>(capacity)) return VESK_ERR_NO_DEVICE;
+    std::memcpy(ipv4, text.c_str(), text.size() + 1);
+    return VESK_OK;
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "board_sim.h"
+#include "project_version.h"
 #include "gcode/settings.h"
 
 namespace {
@@ -92,6 +93,7 @@ that one request:
   0x0BAD0BAD             answer garbage instead of a frame
 
   -h, --help             this text
+  --version              the program's version
 )";
 
 bool hex_bytes(const char* text, uint8_t* out, size_t n)
@@ -169,6 +171,7 @@ int main(int argc, char** argv)
         {"no-reserved-args", no_argument, nullptr, O_NORESERVED},
         {"corrupt-writes", no_argument, nullptr, O_CORRUPT},
         {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
     };
     int o;
@@ -178,6 +181,7 @@ int main(int argc, char** argv)
         auto& f = c.fault;
         switch (o) {
         case 'h': std::fputs(HELP, stdout); return 0;
+        case 'V': std::printf("board_sim %s\n", PROJECT_VERSION_TEXT); return 0;
         case O_BIND: c.tcp_addr = a; break;
         case O_PORT: c.tcp_port = uint16_t(number(a, name)); break;
         case O_NODISC: c.discovery = false; break;

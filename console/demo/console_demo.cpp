@@ -51,7 +51,7 @@ int main(int argc, char* argv[])
     QElapsedTimer startup;
     startup.start();
     QApplication app(argc, argv);
-    pelk_test window;
+    pelk_test window(cnc::default_board());
     std::printf("controller list of %d filled in %lld ms\n", window.form()->cbox_eth_dev->count(),
                 static_cast<long long>(startup.elapsed()));
     window.show();

@@ -9,15 +9,13 @@
 
 #include "console_context.h"
 #include "message_log.h"
-#include "pelk_board.h"
-#include "pelk_cnc.h"
+#include "cnc_tasks.h"
 #include "ui_pelk_test.h"
 
 namespace {
 
 constexpr int id_len = 12;
 constexpr int max_polled = 32;
-constexpr uint32_t product_count = 4;
 
 // Panels alive, by the token their links carry. The link may call back after
 // the panel (and its window) is gone, e.g. when the library closes the link
@@ -53,24 +51,12 @@ connection_panel::~connection_panel()
     r.panels.erase(token);
 }
 
-QString connection_panel::product_name(uint32_t id)
-{
-    static const char* const names[product_count] = {"M81", "M92", "R27", "R28"};
-    return id < product_count ? QString(names[id]) : QString("unknown(%1)").arg(id);
-}
-
-QString connection_panel::variant_name(uint32_t index)
-{
-    static const char* const names[] = {"T2_T4", "T15", "T16"};
-    return index < 3 ? QString(names[index]) : QString("unknown(%1)").arg(index);
-}
-
 void connection_panel::start_eth_poll()
 {
     ctx.ui->cbox_eth_dev->clear();
     char ids[max_polled * id_len] = {};
     char count = 0;
-    if (ctx.dev->cnc_dev_poll(ids, &count) != 0) return;
+    if (ctx.board.cnc_dev_poll(ids, &count) != 0) return;
     int n = static_cast<signed char>(count);
     if (n > max_polled) n = max_polled;
     for (int i = 0; i < n; ++i) ctx.ui->cbox_eth_dev->addItem(QString::fromLatin1(ids + i * id_len, id_len));
@@ -97,7 +83,7 @@ void connection_panel::open_device()
     auto* cb = reinterpret_cast<void*>(token);
     int rc;
     if (ctx.static_connect) {
-        rc = ctx.dev->cnc_open_dev_index(-1, on_device_disconnect, cb);
+        rc = ctx.board.cnc_open_dev_index(-1, on_device_disconnect, cb);
     } else {
         if (ctx.ui->cbox_eth_dev->count() == 0) {
             ctx.log->log_message(nullptr, nullptr, "no device be selected...");
@@ -107,7 +93,7 @@ void connection_panel::open_device()
         ctx.log->log_message(nullptr, nullptr, "open device %s...", entry.constData());
         char id[id_len] = {};
         std::memcpy(id, entry.constData(), std::min<int>(entry.size(), id_len));
-        rc = ctx.dev->cnc_open_dev(id, on_device_disconnect, cb);
+        rc = ctx.board.cnc_open_dev(id, on_device_disconnect, cb);
     }
     ctx.log->log_message(nullptr, nullptr, "%s.", rc == 0 ? "success" : "failed");
     if (rc != 0) return;
@@ -116,28 +102,28 @@ void connection_panel::open_device()
     ctx.ui->btn_eth_poll->setEnabled(false);
     ctx.ui->cbox_eth_dev->setEnabled(false);
 
-    unsigned int version = 0;
-    mcu_bsp_get_version(&version);
-    uint32_t product = version >> 24, variant = (version >> 16) & 0x7F;
-    uint32_t major = (version >> 8) & 0xFF, minor = version & 0xFF;
-    if (product >= product_count) {
-        ctx.log->log_message(nullptr, nullptr, "invalid product id.%d", int(product));
+    // Version, drive version, identifier: in this order, and nothing after a
+    // product the console does not know.
+    unsigned int word = 0;
+    ctx.board.mcu_bsp_get_version(&word);
+    const cnc::version_info version = cnc::split_version(word);
+    if (!cnc::known_product(version.product)) {
+        ctx.log->log_message(nullptr, nullptr, "invalid product id.%d", int(version.product));
         return;
     }
-    ctx.log->log_message(nullptr, nullptr, "%s(%s) firmware version:[%d.%d].", qPrintable(product_name(product)),
-                         qPrintable(variant_name(variant)), int(major), int(minor));
-    ctx.mcu_erased = major == 0;
+    ctx.log->log_message(nullptr, nullptr, "%s(%s) firmware version:[%s].", cnc::product_name(version.product).c_str(),
+                         cnc::variant_name(version.variant).c_str(),
+                         cnc::version_text(version.major, version.minor).c_str());
+    ctx.mcu_erased = version.major == 0;
 
     int32_t drive = 0;
-    ctx.dev->cnc_ar_get_version(&drive);
-    uint32_t dv = static_cast<uint32_t>(drive);
-    ctx.log->log_message(nullptr, nullptr, "dc  firmware version:[%d.%d].", int(dv >> 16), int(dv & 0xFFFF));
+    ctx.board.cnc_ar_get_version(&drive);
+    ctx.log->log_message(nullptr, nullptr, "dc  firmware version:[%s].",
+                         cnc::drive_version_text(static_cast<uint32_t>(drive)).c_str());
 
     unsigned char hal_id[id_len] = {};
-    mcu_bsp_get_mcu_id(hal_id, id_len);
-    char hex[id_len * 2 + 1] = {};
-    for (int i = 0; i < id_len; ++i) std::snprintf(hex + 2 * i, 3, "%02x", hal_id[i]);
-    ctx.log->log_message(nullptr, nullptr, "machine hal id:[%s].", hex);
+    ctx.board.mcu_bsp_get_mcu_id(hal_id, id_len);
+    ctx.log->log_message(nullptr, nullptr, "machine hal id:[%s].", cnc::hex_text(hal_id, id_len).c_str());
 
     ctx.newly_connected = true;
     device_open = true;
@@ -146,8 +132,8 @@ void connection_panel::open_device()
 void connection_panel::close_device()
 {
     ctx.log->log_message(nullptr, nullptr, "close device...");
-    ctx.dev->cnc_dev_state();
-    ctx.dev->cnc_close_dev();
+    ctx.board.cnc_dev_state();
+    ctx.board.cnc_close_dev();
     start_eth_poll();
     ctx.ui->btn_eth_connect->setText(QString::fromUtf8("连接"));
     if (!ctx.static_connect) {

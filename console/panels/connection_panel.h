@@ -3,7 +3,6 @@
 // the connection and reacts when the link is lost.
 #pragma once
 
-#include <QString>
 #include <cstdint>
 #include <thread>
 
@@ -28,10 +27,6 @@ public:
     // is touched off the GUI thread. Returns 0.
     static int on_device_disconnect(void* ctx, int dev_id);
 
-    // Names used in the identity line; unknown indexes read "unknown(N)".
-    static QString product_name(uint32_t id);
-    static QString variant_name(uint32_t index);
-
 private:
     void open_device();
     void close_device();
@@ -39,5 +34,5 @@ private:
 
     console_context& ctx;
     std::thread::id gui_thread;  // the thread that made the panel
-    intptr_t token;              // handed to the link as the callback's context  // handed to the link as the callback's context
+    intptr_t token;              // handed to the link as the callback's context
 };

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QProgressBar>
-#include <atomic>
 #include <cstring>
 
 #include "flash_capacity.h"
@@ -136,7 +135,6 @@ int flash_panel::sf_update()
     reset_bar(total);
     msg.target = uint32_t(target);
     msg.op = FLASH_OP_WRITE;
-    msg.progress = &ctx.sf_progress;
     msg.size = total;
     msg.check = target == target_sd ? 1 : 0;
     submit(msg, "write");
@@ -204,7 +202,6 @@ int flash_panel::sf_read()
     msg.target = uint32_t(target);
     msg.op = FLASH_OP_READ;
     msg.size = sf_total;
-    msg.progress = &ctx.sf_progress;
     submit(msg, "read");
     return 1;
 }
@@ -220,7 +217,7 @@ int flash_panel::sf_stop(int id, int ret)
 int flash_panel::sf_timer_update_bar()
 {
     if (!device_open) return 0;
-    const uint32_t done = uint32_t(std::atomic_ref<int32_t>(ctx.sf_progress).load(std::memory_order_relaxed));
+    const uint64_t done = ctx.task_thread ? ctx.task_thread->progress() : 0;
     ctx.ui->sf_update_bar->setValue(int(done < sf_total ? done : sf_total));
     return 1;
 }
@@ -228,7 +225,7 @@ int flash_panel::sf_timer_update_bar()
 void flash_panel::reset_bar(uint32_t total)
 {
     sf_total = total;
-    std::atomic_ref<int32_t>(ctx.sf_progress).store(0, std::memory_order_relaxed);
+    if (ctx.task_thread) ctx.task_thread->reset_progress();
     ctx.ui->sf_update_bar->reset();
     ctx.ui->sf_update_bar->setRange(0, int(total));
 }

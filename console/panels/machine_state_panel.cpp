@@ -16,7 +16,6 @@
 
 #include "message_boxes.h"
 #include "message_log.h"
-#include "pelk_cnc.h"
 #include "ui_pelk_test.h"
 
 namespace {
@@ -42,7 +41,7 @@ void machine_state_panel::cnc_timer_update_state()
     if (ctx.newly_connected && !connection_seen) shown_alarm = 0;
     connection_seen = ctx.newly_connected;
     std::memset(&status, 0, sizeof status);
-    if (ctx.dev->cnc_get_status(&status) != 0) return;
+    if (ctx.board.cnc_get_status(&status) != 0) return;
     // This poll works on its own copy: a poll that falls due while one of
     // its boxes is open runs whole and refills the member.
     const cnc_status now = status;
@@ -119,7 +118,7 @@ void machine_state_panel::read_results()
     // text, a short one is not followed by the rest of a longer old one.
     uint16_t len = 0;
     auto* buf = reinterpret_cast<uint8_t*>(scratch.data());
-    if (ctx.dev->cnc_get_results(buf, uint16_t(scratch.size() - 1), &len) != 0) return;
+    if (ctx.board.cnc_get_results(buf, uint16_t(scratch.size() - 1), &len) != 0) return;
     if (len == 0) return;  // nothing new since the last read
     len = std::min<uint16_t>(len, uint16_t(scratch.size() - 1));
     std::memcpy(ctx.results_buffer, scratch.data(), len);
@@ -173,6 +172,6 @@ void machine_state_panel::jog_axis(const QString& axis, const QString& sign, con
     long long steps = static_cast<long long>(move);  // toward zero
     QByteArray line = ("G1 " + axis + QString::number(steps) + " F" + feed).toUtf8();
     ctx.log->log_message(nullptr, nullptr, "%s", line.constData());
-    int rc = ctx.dev->cnc_parser(line.constData());
+    int rc = ctx.board.cnc_parser(line.constData());
     ctx.log->log_message(nullptr, nullptr, "%s", rc != 0 ? "failed" : "success");
 }

@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -14,14 +13,12 @@
 #include "cmd_history.h"
 #include "message_boxes.h"
 #include "message_log.h"
-#include "pelk_board.h"
-#include "pelk_cnc.h"
+#include "cnc_tasks.h"
 #include "task_request_thread.h"
 #include "ui_pelk_test.h"
 
 namespace {
 
-constexpr qint64 count_block = 1 << 16;   // bytes read at a time when counting lines
 constexpr int resume_back_lines = 100;    // a resumed job starts this far before the interrupted line
 constexpr int numbered_suffix_len = 5;    // "_N.nc" of the controller's numbered file
 
@@ -62,6 +59,7 @@ void nc_job_panel::cnc_start()
     int start_line = ctx.ui->cnc_continue_line->text().toInt(&ok, 10);
     if (!ok) start_line = 0;
     if (start_line < 0) return;
+    if (start_gate && !start_gate(path, start_line)) return;
     start_nc_process(path, start_line, check);
 }
 
@@ -77,7 +75,6 @@ void nc_job_panel::start_nc_process(const QString& path, int start_line, int che
     task_request req{};
     std::memset(&req, 0, sizeof req);
     req.type = TASK_CNC;
-    req.cnc.dev = ctx.dev;
     req.cnc.type = CNC_TASK_RUN_FILE;
     req.cnc.check = check ? 1 : 0;
     req.cnc.start_line = static_cast<uint32_t>(start_line);  // a resume may send a negative line as it is
@@ -100,27 +97,15 @@ int nc_job_panel::open_nc_file(const QString& path)
         ctx.nc_line_count = 0;
         return 0;
     }
-    QFile file(path);
+    cnc::nc_program_info info;
     // The bars' ranges are ints and the link's offsets 32-bit.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > INT_MAX) {
+    if (cnc::inspect_nc_program(path.toLocal8Bit().toStdString(), &info) != PELK_OK || info.size > INT_MAX) {
         ctx.log->log_message("CNC", nullptr, "open cnc file failed....");
         return -1;
     }
-    ctx.log->log_message("CNC", nullptr, "open cnc file success.size %d bytes....", int(file.size()));
-    ctx.nc_file_size = uint32_t(file.size());
-
-    // Lines are counted block by block; a last line without a line feed counts.
-    uint32_t lines = 0;
-    char last = '\n';
-    QByteArray block;
-    for (;;) {
-        block = file.read(count_block);
-        if (block.isEmpty()) break;
-        lines += uint32_t(block.count('\n'));
-        last = block.back();
-    }
-    if (last != '\n') ++lines;
-    ctx.nc_line_count = lines;
+    ctx.log->log_message("CNC", nullptr, "open cnc file success.size %d bytes....", int(info.size));
+    ctx.nc_file_size = uint32_t(info.size);
+    ctx.nc_line_count = info.lines;
     return 0;
 }
 
@@ -132,21 +117,21 @@ void nc_job_panel::reset_nc_bars()
     ctx.ui->cnc_update_bar->setRange(0, int(std::min<uint32_t>(ctx.nc_line_count, INT_MAX)));
 }
 
-void nc_job_panel::control_action(const char* what, int (pelk_cnc::*op)())
+void nc_job_panel::control_action(const char* what, int (cnc::board::*op)())
 {
     if (!device_open) {
         ctx.log->log_message(nullptr, nullptr, "dev not open.");
         return;
     }
     ctx.log->log_message("CNC", nullptr, "%s", what);
-    int rc = (ctx.dev->*op)();
+    int rc = (ctx.board.*op)();
     ctx.log->log_message(nullptr, nullptr, "%s.", rc != 0 ? "failed" : "success");
 }
 
-void nc_job_panel::cnc_stop() { control_action("stop.", &pelk_cnc::cnc_dev_stop); }
-void nc_job_panel::cnc_continue() { control_action("continue.", &pelk_cnc::cnc_dev_continue); }
-void nc_job_panel::cnc_reset() { control_action("reset.", &pelk_cnc::cnc_dev_reset); }
-void nc_job_panel::cnc_home() { control_action("home.", &pelk_cnc::cnc_dev_home); }
+void nc_job_panel::cnc_stop() { control_action("stop.", &cnc::board::cnc_dev_stop); }
+void nc_job_panel::cnc_continue() { control_action("continue.", &cnc::board::cnc_dev_continue); }
+void nc_job_panel::cnc_reset() { control_action("reset.", &cnc::board::cnc_dev_reset); }
+void nc_job_panel::cnc_home() { control_action("home.", &cnc::board::cnc_dev_home); }
 
 void nc_job_panel::cnc_parser_string()
 {
@@ -154,7 +139,7 @@ void nc_job_panel::cnc_parser_string()
     ctx.ui->cnc_input->clear();
     QByteArray line = utf8(text);
     ctx.log->log_message("CNC", nullptr, "%s", line.constData());
-    int rc = ctx.dev->cnc_parser(line.constData());
+    int rc = ctx.board.cnc_parser(line.constData());
     ctx.log->log_message(nullptr, nullptr, "%s.", rc != 0 ? "failed" : "success");
     ctx.history->cmd_history_add(text);
 }
@@ -172,7 +157,7 @@ int nc_job_panel::cnc_set_tool(QObject* sender)
     word += " m6";
     QByteArray line = utf8(word);
     ctx.log->log_message("CNC", nullptr, "tool chnage:%s", line.constData());
-    int rc = ctx.dev->cnc_parser(line.constData());
+    int rc = ctx.board.cnc_parser(line.constData());
     ctx.log->log_message(nullptr, nullptr, "%s.", rc != 0 ? "failed" : "success");
     return rc;
 }
@@ -189,7 +174,7 @@ void nc_job_panel::cnc_calibration()
         return;
     }
     ctx.log->log_message("CNC", nullptr, "calib process.");
-    int rc = mcu_bsp_cnc_calib();
+    int rc = ctx.board.mcu_bsp_cnc_calib();
     ctx.log->log_message(nullptr, nullptr, "%s.", rc != 0 ? "failed" : "success");
 }
 

@@ -22,6 +22,8 @@ public:
     explicit nc_job_panel(console_context& ctx);
 
     static void set_file_chooser(nc_file_chooser chooser);
+    // Asked before 加工 starts a job (path, start line); false keeps it from starting.
+    void set_start_gate(std::function<bool(const QString&, int)> gate) { start_gate = std::move(gate); }
 
     int cnc_set_tool(QObject* sender);
     int cnc_select_file();
@@ -37,7 +39,7 @@ public:
     void offer_resume(const char* name, uint32_t line, int flag) override;
 
     // Remembers path as the NC file and takes its size and line count from
-    // one streaming read (no file is held in memory). -1 when it cannot be
+    // the board library's inspection of it (no file is held in memory). -1 when it cannot be
     // opened or is too large for the progress bars; 0 otherwise, also for an
     // empty path.
     int open_nc_file(const QString& path);
@@ -48,8 +50,9 @@ public:
 
 private:
     // One machine-control action: the "CNC" line, the call, the result line.
-    void control_action(const char* what, int (pelk_cnc::*op)());
+    void control_action(const char* what, int (cnc::board::*op)());
 
     console_context& ctx;
     bool question_open = false;  // the resume question is on screen
+    std::function<bool(const QString&, int)> start_gate;
 };

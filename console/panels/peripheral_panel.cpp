@@ -8,8 +8,7 @@
 
 #include "console_context.h"
 #include "message_log.h"
-#include "pelk_board.h"
-#include "pelk_cnc.h"
+#include "cnc_board.h"
 #include "ui_pelk_test.h"
 
 namespace {
@@ -44,7 +43,7 @@ int peripheral_panel::mcu_set_rgb_fh(int)
     if (!device_open) return 0;
     int v = ctx.ui->rgb_slider_fh->value();
     ctx.log->log_message("MCU", nullptr, "set rgb [fh:%d%%]...", v);
-    log_result(mcu_bsp_rgb_fh(static_cast<unsigned short>(v)));
+    log_result(ctx.board.mcu_bsp_rgb_fh(static_cast<unsigned short>(v)));
     ctx.ui->rgb_value_fh->setText(QString::number(v));
     return 1;
 }
@@ -54,7 +53,7 @@ int peripheral_panel::mcu_set_rgb_bh(int)
     if (!device_open) return 0;
     int v = ctx.ui->rgb_slider_bh->value();
     ctx.log->log_message("MCU", nullptr, "set rgb [bh:%d%%]...", v);
-    log_result(mcu_bsp_rgb_bh(static_cast<unsigned short>(v)));
+    log_result(ctx.board.mcu_bsp_rgb_bh(static_cast<unsigned short>(v)));
     ctx.ui->rgb_value_bh->setText(QString::number(v));
     return 1;
 }
@@ -64,7 +63,7 @@ int peripheral_panel::mcu_set_rgb_progress(int)
     if (!device_open) return 0;
     int v = ctx.ui->rgb_slider_p->value();
     ctx.log->log_message("MCU", nullptr, "set progress [p:%d%%]...", v);
-    log_result(mcu_bsp_rgb_progress(static_cast<unsigned char>(v)));
+    log_result(ctx.board.mcu_bsp_rgb_progress(static_cast<unsigned char>(v)));
     ctx.ui->rgb_value_p->setText(QString::number(v));
     return 1;
 }
@@ -74,7 +73,7 @@ int peripheral_panel::mcu_set_led(int)
     if (!device_open) return 0;
     int r = ctx.ui->rgb_slider_r->value(), g = ctx.ui->rgb_slider_g->value(), b = ctx.ui->rgb_slider_b->value();
     ctx.log->log_message("MCU", nullptr, "set led rgb [r:%d%% g:%d%% b:%d%%]...", r, g, b);
-    log_result(mcu_bsp_led_rgb(static_cast<unsigned char>(r), static_cast<unsigned char>(g),
+    log_result(ctx.board.mcu_bsp_led_rgb(static_cast<unsigned char>(r), static_cast<unsigned char>(g),
                                static_cast<unsigned char>(b)));
     ctx.ui->rgb_value_r->setText(QString::number(r));
     ctx.ui->rgb_value_g->setText(QString::number(g));
@@ -134,7 +133,7 @@ int peripheral_panel::mcu_set_rgb_led()
     unsigned short values[strip_leds] = {};
     std::fill_n(values, std::min(count, strip_leds), static_cast<unsigned short>(value));
     ctx.log->log_message("MCU", nullptr, "set rgb led %d to %d value 0x%x...", start, start + count, unsigned(value));
-    log_result(mcu_bsp_rgb_led(static_cast<unsigned char>(start), static_cast<unsigned char>(count), values));
+    log_result(ctx.board.mcu_bsp_rgb_led(static_cast<unsigned char>(start), static_cast<unsigned char>(count), values));
     return 1;
 }
 
@@ -142,7 +141,7 @@ int peripheral_panel::mcu_set_buzzer_duty(int buzzer)
 {
     if (!device_open) return 0;
     ctx.log->log_message("MCU", nullptr, "set buzzer duty %d%%...", buzzer);
-    log_result(mcu_bsp_buzzer_duty(static_cast<unsigned char>(buzzer)));
+    log_result(ctx.board.mcu_bsp_buzzer_duty(static_cast<unsigned char>(buzzer)));
     return 1;
 }
 
@@ -153,7 +152,7 @@ int peripheral_panel::mcu_set_buzzer_period()
     // sent as it stands, an empty field as 0.
     int p = field_value(ctx.ui->buzzer_edit_period);
     ctx.log->log_message("MCU", nullptr, "set buzzer period %d us...", p);
-    log_result(mcu_bsp_buzzer_period(static_cast<unsigned int>(p)));
+    log_result(ctx.board.mcu_bsp_buzzer_period(static_cast<unsigned int>(p)));
     return 1;
 }
 
@@ -162,7 +161,7 @@ int peripheral_panel::tool_switch(bool on)
     if (!device_open) return 0;
     int type = ctx.grp_tool_change_type->checkedId();
     ctx.log->log_message("MCU", nullptr, on ? "set output tool switch open..." : "set output tool switch close...");
-    log_result(mcu_bsp_cnc_output_tool_switch(static_cast<tool_switch_type>(type), on));
+    log_result(ctx.board.mcu_bsp_cnc_output_tool_switch(static_cast<tool_switch_type>(type), on));
     return 1;
 }
 
@@ -171,7 +170,7 @@ int peripheral_panel::dust_switch(bool on)
     if (!device_open) return 0;
     ctx.log->log_message("MCU", nullptr,
                          on ? "set output dust clear switch open..." : "set output dust clear switch close...");
-    log_result(mcu_bsp_cnc_output_dust_switch(on));
+    log_result(ctx.board.mcu_bsp_cnc_output_dust_switch(on));
     return 1;
 }
 
@@ -191,7 +190,7 @@ void peripheral_panel::cnc_rgb_select_color()
     char line[32];
     std::snprintf(line, sizeof line, "$cr%d=%d", ctx.grp_color->checkedId(), int(word));
     // Results are not shown: a failure shows on the controller only.
-    ctx.dev->cnc_parser(line);
-    mcu_bsp_rgb_progress(100);
-    mcu_bsp_rgb_fh(word);
+    ctx.board.cnc_parser(line);
+    ctx.board.mcu_bsp_rgb_progress(100);
+    ctx.board.mcu_bsp_rgb_fh(word);
 }

@@ -6,18 +6,15 @@
 #include <QMainWindow>
 #include <cstring>
 
+#include "cnc_tasks.h"
 #include "console_context.h"
 #include "message_boxes.h"
 #include "message_log.h"
-#include "pelk_cnc.h"
 #include "task_request_thread.h"
 #include "ui_pelk_test.h"
 
 namespace {
 
-constexpr int first_type_code = 3;  // combo index 0 "M81" is stored as 3
-const char* const type_names[] = {"M81", "M81DC", "R28"};
-constexpr int type_count = 3;
 constexpr uint32_t sd_format_op = 9;
 const char ar_log_path[] = "./read_file/ar_log.txt";
 const char controller_log[] = "cnc_log.txt";
@@ -36,14 +33,14 @@ void service_panel::cnc_param_read()
 {
     if (!device_open) return;
     ctx.log->log_message("CNC", nullptr, "read parameter...");
-    log_result(ctx.dev->cnc_read_param());
+    log_result(ctx.board.cnc_read_param());
 }
 
 void service_panel::cnc_param_write()
 {
     if (!device_open) return;
     ctx.log->log_message("CNC", nullptr, "write parameter...");
-    log_result(ctx.dev->cnc_write_param());
+    log_result(ctx.board.cnc_write_param());
 }
 
 // Blocks 0 and 1 hold stored tables; 2 and above are ignored, while a
@@ -54,7 +51,7 @@ void service_panel::cnc_param_set()
     int n = field_value(ctx.ui->cnc_param_set_num);
     if (n >= 2) return;
     ctx.log->log_message("CNC", nullptr, "save parameter to flash block %d...", n);
-    log_result(ctx.dev->cnc_save_param(uint32_t(n)));
+    log_result(ctx.board.cnc_save_param(uint32_t(n)));
 }
 
 void service_panel::cnc_param_get()
@@ -63,7 +60,7 @@ void service_panel::cnc_param_get()
     int n = field_value(ctx.ui->cnc_param_set_num);
     if (n >= 2) return;
     ctx.log->log_message("CNC", nullptr, "load parameter to cnc %d...", n);
-    log_result(ctx.dev->cnc_load_param(uint32_t(n)));
+    log_result(ctx.board.cnc_load_param(uint32_t(n)));
 }
 
 QByteArray service_panel::identifier_bytes(const QString& text)
@@ -91,27 +88,23 @@ void service_panel::cnc_set_machine_id()
         ctx.log->log_message("CNC", nullptr, "write machine id err, is null");
         return;
     }
-    uint8_t record[id_field] = {};
+    uint8_t record[cnc::USER_ID_FIELD] = {};
     const QByteArray id = identifier_bytes(text);
     std::memcpy(record, id.constData(), std::size_t(id.size()));
-    log_result(ctx.dev->cnc_write_user_data(record, 0, id_field));
+    log_result(ctx.board.cnc_write_user_data(record, 0, cnc::USER_ID_FIELD));
 }
 
-// Read, change the type byte, write back: the identifier and the bytes around
-// the type stay as the controller holds them.
+// The combo lists the machine types in the order the board library gives
+// them. Only the type byte changes: the identifier and the bytes around the
+// type stay as the controller holds them.
 void service_panel::cnc_set_machine_type()
 {
     if (!device_open) return;
-    uint8_t record[type_record] = {};
-    if (ctx.dev->cnc_read_user_data(record, 0, type_record) != 0) {
-        ctx.log->log_message("CNC", nullptr, "read user type fail\r\n");
-        return;
-    }
+    const auto& types = cnc::machine_types();
     int index = ctx.ui->cnc_machine_type->currentIndex();
-    if (index < 0 || index >= type_count) return;
-    record[type_offset] = uint8_t(index + first_type_code);
-    ctx.log->log_message("CNC", nullptr, "write machine type [%s]...", type_names[index]);
-    log_result(ctx.dev->cnc_write_user_data(record, 0, type_record));
+    if (index < 0 || index >= int(types.size())) return;
+    ctx.log->log_message("CNC", nullptr, "write machine type [%s]...", types[std::size_t(index)].name);
+    log_result(cnc::write_machine_type(ctx.board, types[std::size_t(index)].code));
 }
 
 bool service_panel::ar_ready(const char* closed_line)
@@ -130,28 +123,28 @@ void service_panel::ar_start_change()
         return;
     }
     ctx.log->log_message("CNC", nullptr, "ar change pad form %d to %d", s, e);
-    log_ar_result(ctx.dev->cnc_ar_change_pad(uint8_t(s), uint8_t(e)));
+    log_ar_result(ctx.board.cnc_ar_change_pad(uint8_t(s), uint8_t(e)));
 }
 
 void service_panel::ar_close_cylinder()
 {
     if (!ar_ready("dev not open")) return;
     ctx.log->log_message("CNC", nullptr, "ar close cylinder");
-    log_ar_result(ctx.dev->cnc_ar_cylinder(false));
+    log_ar_result(ctx.board.cnc_ar_cylinder(false));
 }
 
 void service_panel::ar_open_cylinder()
 {
     if (!ar_ready("dev not open")) return;
     ctx.log->log_message("CNC", nullptr, "ar open cylinder");
-    log_ar_result(ctx.dev->cnc_ar_cylinder(true));
+    log_ar_result(ctx.board.cnc_ar_cylinder(true));
 }
 
 void service_panel::ar_go_home()
 {
     if (!ar_ready("dev not open")) return;
     ctx.log->log_message("CNC", nullptr, "ar home");
-    log_ar_result(ctx.dev->cnc_ar_home());
+    log_ar_result(ctx.board.cnc_ar_home());
 }
 
 void service_panel::ar_get_log()
@@ -159,7 +152,7 @@ void service_panel::ar_get_log()
     if (!ar_ready("dev not open")) return;
     char text[ar_log_size] = {};
     ctx.log->log_message("CNC", nullptr, "ar get log");
-    int rc = ctx.dev->cnc_ar_get_log(text, ar_log_size);
+    int rc = ctx.board.cnc_ar_get_log(text, ar_log_size);
     log_ar_result(rc);
     if (rc != 0) return;
     // The log fills the buffer without a terminator when it is that long.

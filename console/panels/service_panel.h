@@ -9,10 +9,7 @@ struct console_context;
 
 class service_panel {
 public:
-    static constexpr int id_field = 16;     // bytes of the identifier in the user-data record
-    static constexpr int id_max = 15;       // identifier bytes kept; the 16th stays zero
-    static constexpr int type_record = 19;  // user-data bytes the type write reads and rewrites
-    static constexpr int type_offset = 17;  // byte of the machine type code
+    static constexpr int id_max = 15;  // identifier bytes kept; the field's 16th stays zero
     static constexpr int ar_log_size = 4000;
 
     explicit service_panel(console_context& ctx);

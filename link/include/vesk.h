@@ -2,13 +2,10 @@
 // command connection, request/reply frames.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
+#include "vesk_addr.h"
 #include "vesk_export.h"
 
 // Transfer types carried in cmd_head::type.
@@ -65,12 +62,6 @@ static_assert(sizeof(cmd_head) == VESK_HEAD_SIZE, "frame header is 32 bytes");
 VESK_API unsigned payload_crc32(const char* data, int len);
 VESK_API unsigned payload_crc32_update(unsigned crc, const char* data, int len);
 
-// IPv4 address and port; ip[] in network order, port in host order.
-struct vesk_addr {
-    uint8_t ip[4];
-    uint16_t port;
-};
-
 struct list_node {
     list_node* prev;
     list_node* next;
@@ -86,9 +77,8 @@ struct server_info {
 
 using vesk_close_callback = int (*)(void* ctx, int dev_id);
 
-struct vesk_connection;
-struct vesk_thread_list;
-struct vesk_test_access;
+// The link object's state and machinery, private to the library.
+struct vesk_impl;
 
 class VESK_API vesk {
 public:
@@ -119,58 +109,17 @@ public:
     bool eth_device_state();
     int eth_device_poll(char* ids, char* count);
 
+    // Opens a link to the board at this dotted IPv4 address (board port
+    // VESK_TCP_PORT) without discovery, as eth_device_open does otherwise:
+    // 0 (also when a link is open already), 1 when the connect fails, 2 when
+    // ipv4 is no address. The close callback receives dev_id -1.
+    int eth_device_open_address(const char* ipv4, vesk_close_callback callback, void* ctx);
+    // The dotted IPv4 address of the board with this dev_id in the list that
+    // eth_device_open(dev_id) opens from (the last discovery's), terminated,
+    // into ipv4: 0, or 2 when no board has that dev_id or ipv4 cannot hold
+    // the text (16 bytes always do).
+    int eth_device_address(int dev_id, char* ipv4, int capacity);
+
 private:
-    friend struct vesk_test_access;
-    friend struct vesk_connection;
-
-    // Sends the 32-byte header and its payload as one frame, waits for the
-    // reply and copies at most dst_capacity payload bytes to dst.
-    int eth_transfer(const char* head, const unsigned char* payload, unsigned int payload_len,
-                     unsigned char* dst, unsigned int dst_capacity, unsigned int* got, int deadline_ms);
-    int vesk_start_tcp_connect(const vesk_addr& addr, intptr_t* sock_out);
-    static void vesk_receive_thread(vesk* self, std::shared_ptr<vesk_connection> conn,
-                                    std::shared_ptr<std::atomic<bool>> done);
-    void vesk_start_receive_thread(std::shared_ptr<vesk_connection> conn);
-    void vesk_close_connection(const std::shared_ptr<vesk_connection>& conn, bool call_back = true);
-    int vesk_open_address(int dev_id, vesk_addr addr, vesk_close_callback callback, void* ctx);
-    std::shared_ptr<vesk_connection> current_connection();
-
-    int vesk_start_udp_connect();
-    int vesk_run_passes(bool* pass_ran);
-    static void vesk_udp_thread(vesk* self);
-    static void server_list_insert(server_info* info);
-    static void server_list_release();
-    static server_info* server_get_list_by_dev_id(int dev_id);
-    static server_info* server_get_dev_id_by_machine_id(const char* machine_id);
-    // Under the list's lock: replaces the list by a pass's entries.
-    static void server_list_replace(const std::vector<server_info>& found);
-    // Under the list's lock: the address and dev_id of the entry with this
-    // dev_id (machine_id null) or this machine_id.
-    static bool server_find(int dev_id, const char* machine_id, vesk_addr* addr, int* found_dev_id);
-
-    std::atomic<uint8_t> connected{0};
-    int server_count = 0;
-    std::atomic<uint8_t> udp_running{0};
-    intptr_t udp_sock = -1;
-    std::thread udp_thread;
-    // One discovery at a time on this object; a second waits for the first.
-    std::mutex poll_mutex;
-    // What this object's last pass found, in dev_id order.
-    std::vector<server_info> found;
-    std::atomic<int> cur_dev_id{-1};
-    std::mutex send_mutex;
-    // Serialises opens, which may wait on a connect for long.
-    std::mutex open_mutex;
-    // Guards conn; never held across a wait or a callback.
-    std::mutex state_mutex;
-    // Receive threads started by this object; the destructor joins them.
-    std::unique_ptr<vesk_thread_list> threads;
-    // Socket, reply buffers, semaphore, callback and flags of the open link.
-    // The receive thread and a waiting sender hold their own reference, so
-    // nothing they touch is released under them.
-    std::shared_ptr<vesk_connection> conn;
-
-    // slist is shared by every object and guarded by slist_mutex.
-    static list_node slist;
-    static std::mutex slist_mutex;
+    std::unique_ptr<vesk_impl> impl;
 };

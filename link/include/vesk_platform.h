@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "vesk.h"
+#include "vesk_addr.h"
+#include "vesk_export.h"
 
 namespace vplat {
 

@@ -72,6 +72,8 @@ enum class fault_kind {
 };
 
 struct config {
+    // false: no sockets at all; only in-process hosts reach the board.
+    bool listen = true;
     std::string tcp_addr = "0.0.0.0";
     uint16_t tcp_port = 9494;
     bool discovery = true;
@@ -189,6 +191,17 @@ public:
     // the block are ignored. The machine itself is not changed.
     void override_status(uint32_t offset, std::vector<uint8_t> bytes);
     void clear_status_overrides();
+
+    // In-process hosts, without sockets: a connection is opened (replacing
+    // the one before, as a new TCP connection does), its frames answered one
+    // by one, and closed. answer_in_process gets one whole request frame and
+    // gives the reply frame's bytes (none when the board stays mute); closed
+    // when the board hangs up instead (a fault, drop_connection, a newer
+    // connection, or the board stopped), after which the connection is gone.
+    enum class answer_kind { replied, replied_then_closed, closed };
+    uint64_t open_in_process();
+    answer_kind answer_in_process(uint64_t connection, const uint8_t* frame, size_t len, std::vector<uint8_t>& reply);
+    void close_in_process(uint64_t connection);
 
     struct impl;
 

@@ -119,6 +119,15 @@ bool board::start(std::string* why)
         b.flt = b.cfg.fault;
         load_state(b);
     }
+    if (!b.cfg.listen) {
+        {
+            std::lock_guard<std::mutex> g(b.lock);
+            b.trace("-- board up for in-process hosts, state in " + b.dir);
+        }
+        b.run = true;
+        b.tick_thread = std::thread(ticker, std::ref(b));
+        return true;
+    }
     std::string reason;
     b.listen_fd = bound_socket(sock_kind::stream, b.cfg.tcp_addr, b.cfg.tcp_port, &reason);
     // A deep backlog: hosts that connect and close in quick succession must

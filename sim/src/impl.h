@@ -185,6 +185,9 @@ struct board::impl {
                     udp_fd = vplat::invalid_socket, answer_fd = vplat::invalid_socket;
     std::mutex conn_lock;          // guards conn_fd against drop_connection
     std::thread server_thread, udp_thread, tick_thread;
+    // The in-process connection that may send (0: none) and its frame count.
+    std::mutex in_process_lock;
+    uint64_t in_process_current = 0, in_process_next = 1, in_process_frames = 0;
     std::condition_variable tick_cv;
 
     std::deque<std::string> recent;  // recent trace lines

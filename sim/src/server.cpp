@@ -138,47 +138,48 @@ void make_room(connection& c)
 
 bool answer(board::impl& b, connection& c, const request& r)
 {
-    send_plan& plan = c.plan;
-    std::vector<uint8_t>& out = c.reply;
-    out.clear();
-    {
-        std::lock_guard<std::mutex> g(b.lock);
-        ++c.frames;
-        ++b.cnt.frames_received;
-        // The frame lines are the bulk of the trace: formatted only when
-        // someone reads them.
-        bool tracing = b.tracing();
-        if (tracing)
-            b.trace("<- #" + std::to_string(c.frames) + " " + describe(r) +
-                    (r.payload.empty() ? "" : " [" + hex_prefix(r.payload, 16) + "]"));
-        if (!crc_ok(r)) {
-            // A damaged payload is not carried out; the empty answer still
-            // keeps the host's request and reply in step.
-            ++b.cnt.bad_frames;
-            b.trace("   payload checksum wrong, not executed");
-        } else {
-            b.answer_failure = false;
-            dispatch(b, r, out);
-        }
-        plan_reply(b, r, out, c.frames, plan);
-        if (b.answer_failure && !plan.silent && !plan.close_before && plan.bytes.size() >= size_t(HEAD)) {
-            b.answer_failure = false;
-            plan.bytes.resize(HEAD);
-            put16(&plan.bytes[6], LEN_NONE);
-            plan.note += " failure";
-        }
-        if (!plan.silent && !plan.close_before) ++b.cnt.replies_sent;
-        if (tracing) {
-            char head[64];
-            std::snprintf(head, sizeof head, "-> #%llu cmd=%u arg=0x%x", (unsigned long long)c.frames, r.cmd, r.arg);
-            b.trace(head + std::string(" reply_len=") + std::to_string(out.size()) +
-                    (out.empty() ? "" : " [" + hex_prefix(out, 16) + "]") + plan.note);
-        }
-    }
-    return transmit(b, c, plan);
+    ++c.frames;
+    plan_answer(b, r, c.frames, c.reply, c.plan);
+    return transmit(b, c, c.plan);
 }
 
 }  // namespace
+
+void plan_answer(board::impl& b, const request& r, uint64_t frame_no, std::vector<uint8_t>& out, send_plan& plan)
+{
+    out.clear();
+    std::lock_guard<std::mutex> g(b.lock);
+    ++b.cnt.frames_received;
+    // The frame lines are the bulk of the trace: formatted only when
+    // someone reads them.
+    bool tracing = b.tracing();
+    if (tracing)
+        b.trace("<- #" + std::to_string(frame_no) + " " + describe(r) +
+                (r.payload.empty() ? "" : " [" + hex_prefix(r.payload, 16) + "]"));
+    if (!crc_ok(r)) {
+        // A damaged payload is not carried out; the empty answer still
+        // keeps the host's request and reply in step.
+        ++b.cnt.bad_frames;
+        b.trace("   payload checksum wrong, not executed");
+    } else {
+        b.answer_failure = false;
+        dispatch(b, r, out);
+    }
+    plan_reply(b, r, out, frame_no, plan);
+    if (b.answer_failure && !plan.silent && !plan.close_before && plan.bytes.size() >= size_t(HEAD)) {
+        b.answer_failure = false;
+        plan.bytes.resize(HEAD);
+        put16(&plan.bytes[6], LEN_NONE);
+        plan.note += " failure";
+    }
+    if (!plan.silent && !plan.close_before) ++b.cnt.replies_sent;
+    if (tracing) {
+        char head[64];
+        std::snprintf(head, sizeof head, "-> #%llu cmd=%u arg=0x%x", (unsigned long long)frame_no, r.cmd, r.arg);
+        b.trace(head + std::string(" reply_len=") + std::to_string(out.size()) +
+                (out.empty() ? "" : " [" + hex_prefix(out, 16) + "]") + plan.note);
+    }
+}
 
 void serve_tcp(board::impl& b)
 {

@@ -1,50 +1,19 @@
-// pelkctl's board choice, discover, info and --all, and its command line.
+// pelkctl's board choice by discovery, discover, info and --all, and what
+// the record says of a discovered board: boards in a private network.
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "cli_support.h"
 
 namespace {
 
-// Needs no network: the help texts and the command line's own errors.
-TEST(pelkctl_command_line, help_lists_every_command_and_exit_code_and_bad_lines_give_the_usage_code)
+std::vector<std::string> lines_of(const std::string& path)
 {
-    auto run = [](const std::string& args) {
-        std::string cmd = std::string(PELKCTL_PATH) + " " + args + " </dev/null >/dev/null 2>&1";
-        int status = std::system(cmd.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    std::string text;
-    {
-        FILE* p = ::popen((std::string(PELKCTL_PATH) + " --help").c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-        EXPECT_EQ(::pclose(p), 0);
-    }
-    for (const char* c : {"discover", "info", "status", "gcode", "stop", "continue", "reset", "home", "check", "run",
-                          "fpga write", "fpga read", "fpga erase", "mcu write", "sd put", "sd get", "sd rm",
-                          "sd stat", "sd format", "update spindle", "update dc", "update boot", "update app",
-                          "params get", "params set", "params save", "params load", "userdata get",
-                          "userdata set"})
-        EXPECT_TRUE(has(text, std::string("  ") + c)) << c;
-    for (const char* code : {"  0  ", "  2  ", "  3  ", "  4  ", "  5  ", "  6  ", "  7  ", "  8  ", "130  "})
-        EXPECT_TRUE(has(text, code)) << code;
-
-    EXPECT_EQ(run("--version"), 0);
-    EXPECT_EQ(run("sd put --help"), 0);
-    EXPECT_EQ(run("update --help"), 0);
-    EXPECT_EQ(run(""), 2);
-    EXPECT_EQ(run("flash"), 2);
-    EXPECT_EQ(run("fpga"), 2);
-    EXPECT_EQ(run("fpga write"), 2) << "missing file";
-    EXPECT_EQ(run("info --bogus"), 2);
-    EXPECT_EQ(run("status --all"), 2) << "--all only where the table makes sense";
-    EXPECT_EQ(run("info --id A --static"), 2);
-    EXPECT_EQ(run("run x.nc --size 4"), 2);
-    EXPECT_EQ(run("check x.nc --all"), 2);
-    EXPECT_EQ(run("check x.nc --force"), 2) << "--force belongs to run";
-    EXPECT_EQ(run("--index 99 info"), 2);
+    std::ifstream in(path);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
 }
 
 TEST_F(pelkctl_test, no_board_gives_the_no_board_code)
@@ -103,17 +72,6 @@ TEST_F(pelkctl_test, discover_and_each_way_of_choosing_a_board)
     EXPECT_EQ(run({"info", "--index", "7"}).code, 3);
 }
 
-TEST_F(pelkctl_test, a_board_of_an_unknown_product_is_refused)
-{
-    start_board(0, "ODD-BOARD", [](bsim::config& c) {
-        c.set_product = true;
-        c.id.product = 7;
-    });
-    auto r = run({"info"});
-    EXPECT_EQ(r.code, 5);
-    EXPECT_TRUE(has(r.err, "invalid product id 7")) << r.err;
-}
-
 TEST_F(pelkctl_test, all_boards_in_turn_one_failing_does_not_stop_the_others)
 {
     start_board(0, "LINE-A");
@@ -153,6 +111,106 @@ TEST_F(pelkctl_test, all_boards_in_turn_one_failing_does_not_stop_the_others)
             EXPECT_EQ(b["exit_code"].num, 6);
         }
     }
+}
+
+TEST_F(pelkctl_test, boards_are_chosen_by_address_discovery_waits_when_asked_and_help_is_in_one_place)
+{
+    start_board(0, "FIRST");
+    start_board(1, "SECOND");
+    auto r = run({"info", "--address", "10.233.0.3", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["machine_id"].str, "SECOND");
+    r = run({"info", "--address", "10.233.0.9"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(has(r.err, "10.233.0.2") && has(r.err, "10.233.0.3")) << "the boards found are listed\n" << r.err;
+    EXPECT_EQ(run({"info", "--address", "10.233.0"}).code, 2);
+
+    // The third board comes up while pelkctl keeps asking.
+    auto child = start({"info", "--address", "10.233.0.4", "--discover-timeout", "8000", "--verbose", "--json"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    start_board(2, "THIRD");
+    r = finish(child);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.json()["machine_id"].str, "THIRD");
+    EXPECT_TRUE(has(r.err, "discovery pass") && has(r.err, "connecting to board")) << r.err;
+
+    // The exit codes are listed once, in the general help.
+    EXPECT_FALSE(has(run({"status", "--help"}).out, "130  "));
+    r = run({"--help"});
+    EXPECT_TRUE(has(r.out, "130  ") && has(r.out, "--address") && has(r.out, "status --watch")) << r.out;
+}
+
+TEST_F(pelkctl_test, a_board_that_does_not_answer_discovery_is_reached_at_its_address)
+{
+    // As a board on another subnet: discovery never finds it.
+    start_board(0, "HIDDEN", [](bsim::config& c) { c.fault.discovery_silent = true; });
+    start_board(1, "SEEN");
+    auto r = run({"info", "--address", "10.233.0.2", "--json", "--verbose"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    jvalue info = r.json();
+    EXPECT_EQ(info["address"].str, "10.233.0.2");
+    EXPECT_FALSE(info.has("machine_id")) << "unknown without discovery";
+    EXPECT_FALSE(info.has("index"));
+    EXPECT_EQ(info["board_id"].str, "000102030405060708090a0b");
+    EXPECT_TRUE(has(r.err, "directly")) << r.err;
+
+    // The record names what is known.
+    EXPECT_EQ(run({"sd", "put", "--address", "10.233.0.2", "--record", "rec.jsonl", make_file("a.bin", 100)}).code, 0);
+    auto lines = lines_of(work_path("rec.jsonl"));
+    ASSERT_EQ(lines.size(), 1u);
+    jvalue rec;
+    ASSERT_TRUE(parse_json(lines[0], rec)) << lines[0];
+    EXPECT_EQ(rec["address"].str, "10.233.0.2");
+    EXPECT_EQ(rec["machine_id"].str, "");
+    EXPECT_EQ(rec["board_id"].str, "000102030405060708090a0b");
+}
+
+TEST_F(pelkctl_test, records_one_json_line_per_board_and_operation_and_skips_the_same_file)
+{
+    auto& board = start_board(0, "REC-BOARD");
+    std::ofstream(work_path("abc.txt")) << "abc";
+    std::string image = make_file("fpga.bin", 3000);
+
+    EXPECT_EQ(run({"sd", "put", "--record", "rec.jsonl", "abc.txt"}).code, 0);
+    auto r = run({"sd", "put", "--record", "rec.jsonl", "--skip-same", "abc.txt"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(has(r.err, "skipped")) << r.err;
+    EXPECT_EQ(run({"fpga", "write", "--record", "rec.jsonl", "--skip-same", image}).code, 0);
+    EXPECT_EQ(run({"info", "--record", "rec.jsonl"}).code, 0);
+    EXPECT_EQ(run({"fpga", "write", "--record", "rec.jsonl", "abc.txt"}).code, 7);
+
+    auto lines = lines_of(work_path("rec.jsonl"));
+    ASSERT_EQ(lines.size(), 5u);
+    std::vector<jvalue> rec(lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) ASSERT_TRUE(parse_json(lines[i], rec[i])) << lines[i];
+
+    const jvalue& put = rec[0];
+    EXPECT_EQ(put["operation"].str, "sd put");
+    EXPECT_EQ(put["machine_id"].str, "REC-BOARD");
+    EXPECT_EQ(put["board_id"].str.size(), 24u);
+    EXPECT_EQ(put["address"].str, "10.233.0.2");
+    EXPECT_EQ(put["time"].str.size(), 20u);
+    EXPECT_EQ(put["time"].str.back(), 'Z');
+    EXPECT_EQ(put["image"]["name"].str, "abc.txt");
+    EXPECT_EQ(put["image"]["size"].num, 3);
+    EXPECT_EQ(put["image"]["sha256"].str, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(put["bytes"].num, 4);
+    EXPECT_EQ(put["result"].str, "ok");
+    EXPECT_EQ(put["exit_code"].num, 0);
+    EXPECT_FALSE(put["versions_before"]["firmware"].str.empty());
+    EXPECT_EQ(put["versions_after"]["product"].str, put["versions_before"]["product"].str);
+    EXPECT_TRUE(put.has("duration_seconds") && put.has("bytes_per_second"));
+
+    EXPECT_EQ(rec[1]["result"].str, "skipped");
+    EXPECT_EQ(rec[2]["operation"].str, "fpga write");
+    EXPECT_EQ(rec[2]["result"].str, "ok") << "no checksum of the flash: written, not skipped";
+    EXPECT_EQ(rec[2]["image"]["size"].num, 3000);
+    EXPECT_EQ(rec[3]["operation"].str, "info");
+    EXPECT_EQ(rec[3]["image"].kind, jvalue::null_v);
+    EXPECT_EQ(rec[4]["result"].str, "failed");
+    EXPECT_EQ(rec[4]["exit_code"].num, 7);
+    EXPECT_TRUE(has(rec[4]["error"].str, "text")) << lines[4];
+    (void)board;
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST(pelkctl_check, binary_files_missing_files_and_bad_settings)
     EXPECT_TRUE(has(run_local({"--help"}, dir).out, "  9  ")) << "the program code is listed";
 }
 
-TEST_F(pelkctl_test, run_refuses_what_the_check_finds_before_any_download)
+TEST_F(pelkctl_local, run_refuses_what_the_check_finds_before_any_download)
 {
     auto& board = start_board(0, "CHECK-BOARD");
     std::ofstream(work_path("oword.nc")) << "G1 X1 F1000\nO100 sub\nG1 X2\nO100 endsub\n";
@@ -145,19 +145,19 @@ TEST_F(pelkctl_test, run_refuses_what_the_check_finds_before_any_download)
     EXPECT_EQ(rejected[0]["line"].num, 2) << r.out;
 }
 
-TEST_F(pelkctl_test, check_and_run_take_the_boards_settings_and_the_options_over_them)
+TEST_F(pelkctl_local, check_and_run_take_the_boards_settings_and_the_options_over_them)
 {
     auto& board = start_board(0, "SET-BOARD", [](bsim::config& c) { c.settings = "travel.x=-5:5"; });
     std::ofstream(work_path("wide.nc")) << "G1 X10 F1000\nG1 X0\n";
     EXPECT_EQ(run({"check", "wide.nc"}).code, 0) << "without a board the defaults apply";
-    auto r = run({"check", "--index", "0", "wide.nc"});
+    auto r = run({"check", "--address", address[0], "wide.nc"});
     EXPECT_EQ(r.code, PROGRAM_CODE) << r.out << r.err;
-    EXPECT_EQ(run({"check", "--index", "0", "--setting", "travel.x=20", "wide.nc"}).code, 0);
+    EXPECT_EQ(run({"check", "--address", address[0], "--setting", "travel.x=20", "wide.nc"}).code, 0);
     EXPECT_EQ(run({"run", "wide.nc"}).code, PROGRAM_CODE);
     EXPECT_FALSE(fs::exists(board.sd_path("wide_N.nc")));
 }
 
-TEST_F(pelkctl_test, command_lines_stop_at_the_first_the_board_rejects_with_its_reason)
+TEST_F(pelkctl_local, command_lines_stop_at_the_first_the_board_rejects_with_its_reason)
 {
     auto& board = start_board(0, "GCODE-BOARD");
     auto r = run({"gcode", "G0 X2000"});
@@ -176,7 +176,7 @@ TEST_F(pelkctl_test, command_lines_stop_at_the_first_the_board_rejects_with_its_
     EXPECT_EQ(board.machine().machine_pos[0], 1) << "the line after the rejected one is not sent";
 }
 
-TEST_F(pelkctl_test, run_follows_a_job_through_its_programmed_stops)
+TEST_F(pelkctl_local, run_follows_a_job_through_its_programmed_stops)
 {
     auto& board = start_board(0, "STOP-BOARD");
     std::ofstream(work_path("stops.nc")) << "G1 X1 F1000\nM0\nG1 X2\nM0\nG1 X3\n";
@@ -196,7 +196,7 @@ TEST_F(pelkctl_test, run_follows_a_job_through_its_programmed_stops)
     EXPECT_TRUE(has(r.err, "job ended at line 3 of 3")) << r.err;
 }
 
-TEST_F(pelkctl_test, run_progress_shows_only_this_jobs_lines)
+TEST_F(pelkctl_local, run_progress_shows_only_this_jobs_lines)
 {
     start_board(0, "PROGRESS-BOARD", [](bsim::config& c) { c.line_rate = 100; });
     std::string long_job, short_job;

@@ -39,7 +39,10 @@ jvalue cli_result::json() const
 
 void pelkctl_test::SetUp()
 {
-    if (!net.ok()) GTEST_SKIP() << "no private network: " << net.why_not();
+    if (on_loopback) return;
+    net = std::make_unique<private_net>(std::vector<std::string>{"10.233.0.1"},
+                                        std::vector<std::string>{ADDRESSES[0], ADDRESSES[1], ADDRESSES[2], ADDRESSES[3]});
+    if (!net->ok()) GTEST_SKIP() << "no private network: " << net->why_not();
 }
 
 void pelkctl_test::TearDown()
@@ -51,24 +54,49 @@ bsim::board& pelkctl_test::start_board(int slot, const std::string& mid,
                                        const std::function<void(bsim::config&)>& adjust)
 {
     bsim::config c;
-    c.tcp_addr = ADDRESSES[slot];
+    address[slot] = on_loopback ? sim_loopback_address() : ADDRESSES[slot];
+    c.tcp_addr = address[slot];
+    c.discovery = !on_loopback;
     c.state_dir = states[slot].path;
     c.set_machine_id = true;
     std::memcpy(c.id.machine_id.data(), mid.data(), std::min<size_t>(mid.size(), 12));
     c.set_board_id = true;
     for (size_t i = 0; i < 12; ++i) c.id.board_id[i] = uint8_t(0x10 * slot + i);
     if (adjust) adjust(c);
-    EXPECT_TRUE(net.enter_board_side());
+    if (net) {
+        EXPECT_TRUE(net->enter_board_side());
+    }
     boards[slot] = std::make_unique<bsim::board>(c);
     std::string why;
     bool ok = boards[slot]->start(&why);
-    net.leave();
+    if (net) net->leave();
     EXPECT_TRUE(ok) << why;
     return *boards[slot];
 }
 
-cli_child pelkctl_test::start(const std::vector<std::string>& args, const std::string& stdin_path)
+std::vector<std::string> pelkctl_test::with_board_choice(const std::vector<std::string>& args) const
 {
+    if (!on_loopback) return args;
+    std::string command;
+    for (const auto& a : args) {
+        for (const char* own : {"--address", "--id", "--index", "--static", "--all", "--help", "--version"})
+            if (a == own) return args;
+        if (command.empty() && a.rfind("--", 0) != 0) command = a;
+    }
+    // Commands that need no board keep working without one.
+    if (command == "check" || command == "discover") return args;
+    for (int slot = 0; slot < 4; ++slot)
+        if (boards[slot]) {
+            std::vector<std::string> out = {"--address", address[slot]};
+            out.insert(out.end(), args.begin(), args.end());
+            return out;
+        }
+    return args;
+}
+
+cli_child pelkctl_test::start(const std::vector<std::string>& given, const std::string& stdin_path)
+{
+    const std::vector<std::string> args = with_board_choice(given);
     cli_child c;
     static int serial = 0;
     std::string tag = std::to_string(++serial);
@@ -93,9 +121,11 @@ cli_child pelkctl_test::start(const std::vector<std::string>& args, const std::s
     // unless standard input is one (opened after setsid without O_NOCTTY).
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
     // The child lives in the namespace of the thread that starts it.
-    EXPECT_TRUE(net.enter_host_side());
+    if (net) {
+        EXPECT_TRUE(net->enter_host_side());
+    }
     int e = posix_spawn(&c.pid, PELKCTL_PATH, &fa, &attr, argv.data(), environ);
-    net.leave();
+    if (net) net->leave();
     posix_spawn_file_actions_destroy(&fa);
     posix_spawnattr_destroy(&attr);
     EXPECT_EQ(e, 0) << std::strerror(e);

@@ -1,7 +1,10 @@
-// Running pelkctl as a separate program against simulated boards in a
-// private network: up to three boards on the board side (and one at the
-// fixed address), pelkctl started on the host side in a working directory of
-// the test's own, its exit code, standard output and standard error kept.
+// Running pelkctl as a separate program against simulated boards, in a
+// working directory of the test's own, its exit code, standard output and
+// standard error kept. The boards are either in a private network (up to
+// three on the board side and one at the fixed address, pelkctl on the host
+// side; needs root) for what discovery and the link decide, or on loopback
+// addresses of the test's own with pelkctl choosing them by --address (no
+// root, no network) for everything else.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,14 +45,18 @@ struct cli_child {
 
 class pelkctl_test : public ::testing::Test {
 protected:
+    explicit pelkctl_test(bool on_loopback = false) : on_loopback(on_loopback) {}
     void SetUp() override;
     void TearDown() override;
 
     // Starts board slot (0 to 2 on the board subnet, 3 at the fixed
-    // address) with machine id mid; adjust may change its configuration.
+    // address; on loopback each start a fresh address, discovery off) with
+    // machine id mid; adjust may change its configuration.
     bsim::board& start_board(int slot, const std::string& mid,
                              const std::function<void(bsim::config&)>& adjust = {});
-    // Runs pelkctl with args to its end (killed after 60 s).
+    // Runs pelkctl with args to its end (killed after 60 s). On loopback,
+    // a command that talks to a board and names none gets --address of the
+    // lowest slot's board.
     cli_result run(const std::vector<std::string>& args);
     // Standard input is /dev/null, or stdin_path opened read-write (a
     // terminal opened there becomes the child's controlling terminal).
@@ -62,8 +69,19 @@ protected:
     // Polls until pred holds or ms pass.
     static bool wait_until(const std::function<bool()>& pred, int ms = 10000);
 
-    private_net net{{"10.233.0.1"}, {"10.233.0.2", "10.233.0.3", "10.233.0.4", "192.168.8.123"}};
+    const bool on_loopback;
+    std::unique_ptr<private_net> net;
+    std::string address[4];  // each slot's board
     temp_dir work;
     temp_dir states[4];
     std::unique_ptr<bsim::board> boards[4];
+
+private:
+    std::vector<std::string> with_board_choice(const std::vector<std::string>& args) const;
+};
+
+// Boards on loopback addresses, chosen by --address: no root needed.
+class pelkctl_local : public pelkctl_test {
+protected:
+    pelkctl_local() : pelkctl_test(true) {}
 };

@@ -1,6 +1,6 @@
 // Factory-line safety of pelkctl's writes: files that cannot be images are
-// refused before anything is erased, a write cut by Ctrl-C says what the
-// target holds, and --record keeps one JSON line per board and operation.
+// refused before anything is erased, and a write cut by Ctrl-C says what the
+// target holds.
 #include <signal.h>
 
 #include <filesystem>
@@ -11,15 +11,7 @@
 
 namespace {
 
-std::vector<std::string> lines_of(const std::string& path)
-{
-    std::ifstream in(path);
-    std::vector<std::string> out;
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
-
-TEST_F(pelkctl_test, images_that_cannot_fit_or_are_text_are_refused_before_anything_is_erased)
+TEST_F(pelkctl_local, images_that_cannot_fit_or_are_text_are_refused_before_anything_is_erased)
 {
     auto& board = start_board(0, "CAP-BOARD");
     std::string image = make_file("fpga.bin", 5000);
@@ -75,7 +67,7 @@ TEST_F(pelkctl_test, images_that_cannot_fit_or_are_text_are_refused_before_anyth
     EXPECT_EQ(run({"sd", "put", "empty.bin"}).code, 7);
 }
 
-TEST_F(pelkctl_test, ctrl_c_during_a_write_says_what_the_target_holds)
+TEST_F(pelkctl_local, ctrl_c_during_a_write_says_what_the_target_holds)
 {
     auto& board = start_board(0, "CUT-BOARD");
     auto f = bsim::faults{};
@@ -108,54 +100,6 @@ TEST_F(pelkctl_test, ctrl_c_during_a_write_says_what_the_target_holds)
     EXPECT_FALSE(std::filesystem::exists(board.sd_path("job.bin")));
     board.set_faults({});
     EXPECT_EQ(run({"sd", "put", "job.bin"}).code, 0) << "the link was left usable";
-}
-
-TEST_F(pelkctl_test, records_one_json_line_per_board_and_operation_and_skips_the_same_file)
-{
-    auto& board = start_board(0, "REC-BOARD");
-    std::ofstream(work_path("abc.txt")) << "abc";
-    std::string image = make_file("fpga.bin", 3000);
-
-    EXPECT_EQ(run({"sd", "put", "--record", "rec.jsonl", "abc.txt"}).code, 0);
-    auto r = run({"sd", "put", "--record", "rec.jsonl", "--skip-same", "abc.txt"});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_TRUE(has(r.err, "skipped")) << r.err;
-    EXPECT_EQ(run({"fpga", "write", "--record", "rec.jsonl", "--skip-same", image}).code, 0);
-    EXPECT_EQ(run({"info", "--record", "rec.jsonl"}).code, 0);
-    EXPECT_EQ(run({"fpga", "write", "--record", "rec.jsonl", "abc.txt"}).code, 7);
-
-    auto lines = lines_of(work_path("rec.jsonl"));
-    ASSERT_EQ(lines.size(), 5u);
-    std::vector<jvalue> rec(lines.size());
-    for (size_t i = 0; i < lines.size(); ++i) ASSERT_TRUE(parse_json(lines[i], rec[i])) << lines[i];
-
-    const jvalue& put = rec[0];
-    EXPECT_EQ(put["operation"].str, "sd put");
-    EXPECT_EQ(put["machine_id"].str, "REC-BOARD");
-    EXPECT_EQ(put["board_id"].str.size(), 24u);
-    EXPECT_EQ(put["address"].str, "10.233.0.2");
-    EXPECT_EQ(put["time"].str.size(), 20u);
-    EXPECT_EQ(put["time"].str.back(), 'Z');
-    EXPECT_EQ(put["image"]["name"].str, "abc.txt");
-    EXPECT_EQ(put["image"]["size"].num, 3);
-    EXPECT_EQ(put["image"]["sha256"].str, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(put["bytes"].num, 4);
-    EXPECT_EQ(put["result"].str, "ok");
-    EXPECT_EQ(put["exit_code"].num, 0);
-    EXPECT_FALSE(put["versions_before"]["firmware"].str.empty());
-    EXPECT_EQ(put["versions_after"]["product"].str, put["versions_before"]["product"].str);
-    EXPECT_TRUE(put.has("duration_seconds") && put.has("bytes_per_second"));
-
-    EXPECT_EQ(rec[1]["result"].str, "skipped");
-    EXPECT_EQ(rec[2]["operation"].str, "fpga write");
-    EXPECT_EQ(rec[2]["result"].str, "ok") << "no checksum of the flash: written, not skipped";
-    EXPECT_EQ(rec[2]["image"]["size"].num, 3000);
-    EXPECT_EQ(rec[3]["operation"].str, "info");
-    EXPECT_EQ(rec[3]["image"].kind, jvalue::null_v);
-    EXPECT_EQ(rec[4]["result"].str, "failed");
-    EXPECT_EQ(rec[4]["exit_code"].num, 7);
-    EXPECT_TRUE(has(rec[4]["error"].str, "text")) << lines[4];
-    (void)board;
 }
 
 }  // namespace

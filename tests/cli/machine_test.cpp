@@ -11,7 +11,7 @@
 
 namespace {
 
-TEST_F(pelkctl_test, status_command_lines_and_machine_control)
+TEST_F(pelkctl_local, status_command_lines_and_machine_control)
 {
     auto& board = start_board(0, "CNC-BOARD");
     auto r = run({"status"});
@@ -51,7 +51,7 @@ TEST_F(pelkctl_test, status_command_lines_and_machine_control)
     EXPECT_TRUE(has(r.err, "lost")) << r.err;
 }
 
-TEST_F(pelkctl_test, run_follows_the_job_to_its_end_stops_on_ctrl_c_and_reports_alarms)
+TEST_F(pelkctl_local, run_follows_the_job_to_its_end_stops_on_ctrl_c_and_reports_alarms)
 {
     start_board(0, "JOB-BOARD", [](bsim::config& c) { c.line_rate = 200; });
     std::ofstream(work_path("part.nc")) << program(40, "G1 x1 F1000");
@@ -85,7 +85,7 @@ TEST_F(pelkctl_test, run_follows_the_job_to_its_end_stops_on_ctrl_c_and_reports_
     EXPECT_EQ(r.code, 7);
 }
 
-TEST_F(pelkctl_test, parameters_and_the_identity_record)
+TEST_F(pelkctl_local, parameters_and_the_identity_record)
 {
     auto& board = start_board(0, "PARAM-BOARD");
     jvalue table = run({"params", "get", "--json"}).json();

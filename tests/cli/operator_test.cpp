@@ -1,6 +1,6 @@
 // pelkctl as the operator meets it: Ctrl-C during a job, card file names,
-// output that stays English and valid JSON, parameter files checked before
-// they are sent, and choosing boards by address.
+// output that stays English and valid JSON, and parameter files checked before
+// they are sent.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-class pelkctl_operator : public pelkctl_test {
+class pelkctl_operator : public pelkctl_local {
 protected:
     // Starts pelkctl with a pseudo-terminal as its controlling terminal,
     // so that it can ask; *master is the side the test types on.
@@ -174,33 +174,6 @@ TEST_F(pelkctl_operator, params_set_refuses_what_is_not_the_boards_table_and_use
     EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789"}).code, 2);
     EXPECT_EQ(run({"userdata", "set", "id", "LINE7-0123456789", "--truncate"}).code, 0);
     EXPECT_EQ(run({"userdata", "get", "--json"}).json()["machine_id"].str, "LINE7-012345678");
-}
-
-TEST_F(pelkctl_operator, boards_are_chosen_by_address_discovery_waits_when_asked_and_help_is_in_one_place)
-{
-    start_board(0, "FIRST");
-    start_board(1, "SECOND");
-    auto r = run({"info", "--address", "10.233.0.3", "--json"});
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.json()["machine_id"].str, "SECOND");
-    r = run({"info", "--address", "10.233.0.9"});
-    EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(has(r.err, "10.233.0.2") && has(r.err, "10.233.0.3")) << "the boards found are listed\n" << r.err;
-    EXPECT_EQ(run({"info", "--address", "10.233.0"}).code, 2);
-
-    // The third board comes up while pelkctl keeps asking.
-    auto child = start({"info", "--address", "10.233.0.4", "--discover-timeout", "8000", "--verbose", "--json"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    start_board(2, "THIRD");
-    r = finish(child);
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.json()["machine_id"].str, "THIRD");
-    EXPECT_TRUE(has(r.err, "discovery pass") && has(r.err, "connecting to board")) << r.err;
-
-    // The exit codes are listed once, in the general help.
-    EXPECT_FALSE(has(run({"status", "--help"}).out, "130  "));
-    r = run({"--help"});
-    EXPECT_TRUE(has(r.out, "130  ") && has(r.out, "--address") && has(r.out, "status --watch")) << r.out;
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST_F(pelkctl_test, fpga_write_verify_read_and_erase_and_their_failures)
+TEST_F(pelkctl_local, fpga_write_verify_read_and_erase_and_their_failures)
 {
     auto& board = start_board(0, "FPGA-BOARD");
     std::string image = make_file("fpga.bin", 5001);
@@ -59,7 +59,7 @@ TEST_F(pelkctl_test, fpga_write_verify_read_and_erase_and_their_failures)
     EXPECT_TRUE(has(r.err, "link to the board was lost")) << r.err;
 }
 
-TEST_F(pelkctl_test, mcu_write_only_to_a_board_in_its_loader)
+TEST_F(pelkctl_local, mcu_write_only_to_a_board_in_its_loader)
 {
     auto& running = start_board(0, "MCU-RUNNING");
     std::string app = make_file("app.bin", 4096);
@@ -79,7 +79,7 @@ TEST_F(pelkctl_test, mcu_write_only_to_a_board_in_its_loader)
     EXPECT_EQ(loader.mcu_app(), file_bytes(app));
 }
 
-TEST_F(pelkctl_test, sd_card_files_put_get_stat_rm_and_format)
+TEST_F(pelkctl_local, sd_card_files_put_get_stat_rm_and_format)
 {
     auto& board = start_board(0, "SD-BOARD");
     std::string data = make_file("job.bin", 20001);
@@ -129,7 +129,7 @@ TEST_F(pelkctl_test, sd_card_files_put_get_stat_rm_and_format)
     EXPECT_TRUE(has(r.err, "lost")) << r.err;
 }
 
-TEST_F(pelkctl_test, staged_updates_follow_the_board_to_the_end)
+TEST_F(pelkctl_local, staged_updates_follow_the_board_to_the_end)
 {
     auto& board = start_board(0, "UPD-BOARD", [](bsim::config& c) { c.update_rate = 64 * 1024; });
     std::string fw = make_file("drive.bin", 30000);

@@ -1,12 +1,16 @@
-// The connection group against the simulated board: list and static
-// connects with the identity lines, refused products, the user's close and a
-// board that hangs up.
+// The connection group against the simulated board over the real Ethernet
+// link in a private network: discovery, list and static connects with the
+// identity lines, refused products, the user's close, a board that hangs up
+// or falls silent, and the end of the program with a connection open.
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 
-#include "console_fixture.h"
+#include "nc_fixture.h"
 #include "ui_pelk_test.h"
+#include "vesk.h"
 
 namespace {
 
@@ -21,13 +25,20 @@ bsim::config board_with(uint8_t product, uint8_t variant, uint8_t major, uint8_t
     return c;
 }
 
+// Links with reply deadlines give up on a silent board; without them an
+// exchange waits for its reply for good.
+template <typename L>
+constexpr bool has_reply_deadlines = requires(L& l, unsigned char* d, unsigned short* n) {
+    l.eth_send_cmd(0, 0, 0u, d, static_cast<unsigned short>(0), n, 0u);
+};
+
 }  // namespace
 
-class connection_test : public console_fixture {
+class connection_test : public nc_fixture {
     Q_OBJECT
 private slots:
-    void init() { fixture_init(); }
-    void cleanup() { fixture_cleanup(); }
+    void init() { nc_init(); }
+    void cleanup() { nc_cleanup(); }
 
     void connect_by_list_entry_logs_the_board_identity()
     {
@@ -210,7 +221,48 @@ private slots:
         QTest::qWait(300);
         QCoreApplication::processEvents();
     }
+
+    void a_board_that_stops_answering_is_reported_within_the_short_deadline()
+    {
+        REQUIRE_PRIVATE_NET();
+        if constexpr (!has_reply_deadlines<vesk>) {
+            QSKIP("this link waits for every reply without a deadline");
+        } else {
+            bring_up();
+            clear_log();
+            bsim::faults silent;
+            silent.mute_cmds = {48};
+            QElapsedTimer t;
+            t.start();
+            board()->set_faults(silent);
+            QVERIFY(wait_for_log("disconnect", 20000));
+            qInfo("a silent board reported and its link closed %lld ms after it fell silent", t.elapsed());
+            QVERIFY(wait_until([] { return !device_open; }));
+            board()->set_faults(bsim::faults{});
+            QVERIFY(wait_until([&] { return ui()->cbox_eth_dev->count() == 1; }));
+            QVERIFY(connect_board());
+            command("G1 X3");
+            QVERIFY(wait_for_text(ui()->cnc_axis_x_mpos, "3"));
+        }
+    }
+
+    // The program ends with the connection open: exit code 0, nothing called
+    // back into the destroyed window when the library closes the link.
+    void closing_the_window_while_connected_exits_cleanly()
+    {
+        REQUIRE_PRIVATE_NET();
+        QVERIFY(start_board(board_config()));
+        QProcess demo;
+        demo.setProgram(QCoreApplication::applicationDirPath() + "/console_demo");
+        demo.setArguments({"--quit-after", "700"});
+        demo.start();
+        QVERIFY(demo.waitForFinished(60000));
+        QByteArray out = demo.readAllStandardOutput(), err = demo.readAllStandardError();
+        QVERIFY2(out.contains("controller list of 1 filled") && out.endsWith("\nconnected\n"), out.constData());
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(demo.exitCode() == 0, err.right(3000).constData());
+    }
 };
 
-CONSOLE_TEST_MAIN(connection_test)
+CONSOLE_LINK_TEST_MAIN(connection_test)
 #include "connection_test.moc"

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <cstring>
 
-#include "pelk_cnc.h"
+#include "board_sim_transport.h"
 #include "private_net.h"
 #include "ui_pelk_test.h"
 #include "user_net.h"
@@ -22,6 +22,7 @@ struct network_sides {
 };
 network_sides the_net;
 QString net_problem;
+console_board_reach the_reach = console_board_reach::in_process;
 
 const char host_addr[] = "10.233.0.1";
 const char board_addr[] = "10.233.0.2";
@@ -44,6 +45,18 @@ bsim::config console_fixture::board_config()
 bool console_fixture::start_board(bsim::config cfg, QString* why)
 {
     stop_board();
+    if (the_reach == console_board_reach::in_process) {
+        cfg.listen = false;
+        sim = std::make_unique<bsim::board>(std::move(cfg));
+        std::string reason;
+        if (!sim->start(&reason)) {
+            sim.reset();
+            if (why) *why = QString::fromStdString(reason);
+            return false;
+        }
+        in_process_board = std::make_unique<cnc::board>(bsim::in_process(*sim));
+        return true;
+    }
     if (!network_ready()) {
         if (why) *why = "no private network";
         return false;
@@ -65,11 +78,28 @@ bool console_fixture::start_board(bsim::config cfg, QString* why)
     return ok;
 }
 
-void console_fixture::stop_board() { sim.reset(); }
+void console_fixture::stop_board()
+{
+    in_process_board.reset();
+    sim.reset();
+}
+
+cnc::board& console_fixture::board_object()
+{
+    if (the_reach == console_board_reach::private_network) return cnc::default_board();
+    if (in_process_board) return *in_process_board;
+    if (!idle_board) {
+        bsim::config cfg;
+        cfg.listen = false;
+        idle_sim = std::make_unique<bsim::board>(cfg);
+        idle_board = std::make_unique<cnc::board>(bsim::in_process(*idle_sim));
+    }
+    return *idle_board;
+}
 
 pelk_test* console_fixture::open_window()
 {
-    win = std::make_unique<pelk_test>();
+    win = std::make_unique<pelk_test>(board_object());
     win->show();
     return win.get();
 }
@@ -86,10 +116,10 @@ void console_fixture::close_window()
         win.reset();
     }
     // A window leaves its link open on close; the next test starts closed.
-    if (pelk_cnc* dev = cnc_dev_register()) {
-        dev->cnc_close_dev();
-        ::operator delete(static_cast<void*>(dev));  // the library never frees its objects
-    }
+    if (the_reach == console_board_reach::private_network)
+        cnc::default_board().cnc_close_dev();
+    else if (in_process_board)
+        in_process_board->cnc_close_dev();
     device_open = false;
 }
 
@@ -151,15 +181,19 @@ void console_fixture::fixture_cleanup()
     set_box_responder({});
 }
 
-int console_test_main(int argc, char** argv, const std::function<QObject*()>& make_test)
+int console_test_main(int argc, char** argv, console_board_reach reach, const std::function<QObject*()>& make_test)
 {
-    // Before the application object and its threads: the private network.
-    // Root makes named namespaces; an ordinary user a user namespace.
+    // Before the application object and its threads: for link tests the
+    // private network. Root makes named namespaces; an ordinary user a user
+    // namespace.
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    the_reach = reach;
     std::vector<std::string> host{host_addr}, board{board_addr, static_addr};
     std::unique_ptr<private_net> root_net;
     std::unique_ptr<user_net> own_net;
-    if (::geteuid() == 0) {
+    if (reach == console_board_reach::in_process) {
+        net_problem = "the board runs in-process";
+    } else if (::geteuid() == 0) {
         root_net = std::make_unique<private_net>(host, board);
         if (root_net->ok()) {
             the_net.enter_host = [&] { return root_net->enter_host_side(); };

@@ -15,7 +15,6 @@
 
 #include "console_fixture.h"
 #include "flash_panel.h"
-#include "pelk_cnc.h"
 #include "ui_pelk_test.h"
 
 namespace {
@@ -96,7 +95,6 @@ private slots:
 
     void fpga_image_written_and_read_back()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         const QByteArray image = random_bytes(100 * 1024 + 3, 1);
         write_file("fpga_image.bin", image);
@@ -138,7 +136,6 @@ private slots:
 
     void sd_file_written_with_check_and_read_back()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         const QByteArray data = random_bytes(20003, 2);
         write_file("payload.bin", data);
@@ -170,7 +167,6 @@ private slots:
 
     void refusals_and_immediate_ends()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         write_file("some.bin", "abcd");
         write_file("empty.bin", QByteArray());
@@ -225,7 +221,6 @@ private slots:
 
     void mcu_write_needs_an_erased_board()
     {
-        REQUIRE_PRIVATE_NET();
         up(1);
         const QByteArray app = random_bytes(5000, 3);
         write_file("app.bin", app);
@@ -251,7 +246,6 @@ private slots:
 
     void drive_updates_follow_the_board()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         const QByteArray firmware = random_bytes(64 * 1024, 4);
         write_file("drive.bin", firmware);
@@ -275,7 +269,6 @@ private slots:
     // the link between chunks. The longest gap between 10 ms ticks is printed.
     void large_transfers_keep_the_window_running()
     {
-        REQUIRE_PRIVATE_NET();
         // PELK_FLASH_REPLY_DELAY_MS makes the board answer that late, which
         // stretches the transfers over many status polls.
         up(1, qEnvironmentVariableIntValue("PELK_FLASH_REPLY_DELAY_MS"));
@@ -296,7 +289,7 @@ private slots:
             QElapsedTimer t;
             t.start();
             cnc_status st{};
-            QCOMPARE(ctx().dev->cnc_get_status(&st), 0);
+            QCOMPARE(ctx().board.cnc_get_status(&st), 0);
             worst_poll = std::max(worst_poll, t.elapsed());
             poll_total += t.elapsed();
             ++polls;

@@ -1,6 +1,6 @@
 // Renders the console into a PNG while an NC job runs on the simulated board
-// in a private network: download and execution bars part-way, positions
-// moving. Usage: console_job_snapshot OUT.png
+// in the same process (no network): download and execution bars part-way,
+// positions moving. Usage: console_job_snapshot OUT.png
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,8 +15,9 @@
 #include <cstring>
 
 #include "board_sim.h"
+#include "board_sim_transport.h"
+#include "cnc_board.h"
 #include "pelk_test.h"
-#include "private_net.h"
 #include "ui_pelk_test.h"
 
 namespace {
@@ -43,25 +44,19 @@ int main(int argc, char** argv)
         return 2;
     }
     QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
-    private_net net({"10.233.0.1"}, {"10.233.0.2", "192.168.8.123"});
-    if (!net.ok()) {
-        std::fprintf(stderr, "console_job_snapshot: no private network: %s\n", net.why_not().c_str());
-        return 2;
-    }
     bsim::config cfg;
+    cfg.listen = false;
     cfg.set_machine_id = true;
     std::memcpy(cfg.id.machine_id.data(), "SIM-BOARD-01", 12);
-    cfg.group_if = "10.233.0.2";
     cfg.line_rate = 150;
     cfg.fault.delay_ms = 120;  // a slow link, so the download is still under way
-    if (!net.enter_board_side()) return 1;
     bsim::board board(cfg);
     std::string why;
     if (!board.start(&why)) {
         std::fprintf(stderr, "console_job_snapshot: board: %s\n", why.c_str());
         return 1;
     }
-    if (!net.enter_host_side()) return 1;
+    cnc::board link(bsim::in_process(board));
 
     QApplication app(argc, argv);
     QTemporaryDir work;  // the numbered copy of the program goes here
@@ -73,7 +68,7 @@ int main(int argc, char** argv)
 
     int rc = 1;
     {
-        pelk_test window;
+        pelk_test window(link);
         window.show();
         QTest::mouseClick(window.form()->btn_eth_connect, Qt::LeftButton);
         QTest::qWait(1200);

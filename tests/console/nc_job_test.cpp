@@ -30,7 +30,6 @@ private slots:
 
     void a_short_job_runs_to_the_end_with_the_bars_moving()
     {
-        REQUIRE_PRIVATE_NET();
         bring_up(2.0);  // slow enough that several polls see it part-way
         QString path = write_file(work_file("part.nc"), three_lines);
         QList<int> run_bar;
@@ -57,7 +56,6 @@ private slots:
 
     void start_line_the_compare_and_tool_words()
     {
-        REQUIRE_PRIVATE_NET();
         bring_up();
         QString path = write_file(work_file("part.nc"), three_lines);
         clear_log();
@@ -90,7 +88,6 @@ private slots:
 
     void starts_that_are_refused()
     {
-        REQUIRE_PRIVATE_NET();
         QString why;
         QVERIFY2(start_board(board_config(), &why), qPrintable(why));
         open_window();
@@ -125,7 +122,6 @@ private slots:
 
     void a_file_of_real_size_opens_and_downloads_while_the_window_runs()
     {
-        REQUIRE_PRIVATE_NET();
         bring_up();
         QByteArray big;
         const int lines = 60000;
@@ -154,7 +150,6 @@ private slots:
 
     void real_programs_run_through_the_panel()
     {
-        REQUIRE_PRIVATE_NET();
         QDir samples(QString(CONSOLE_TEST_SOURCE_DIR) + "/../shared/gcode");
         QStringList programs = samples.entryList({"*.nc", "*.ngc"}, QDir::Files, QDir::Name);
         if (programs.isEmpty()) QSKIP(qPrintable("no sample programs in " + samples.absolutePath()));

@@ -46,7 +46,6 @@ private slots:
 
     void sliders_and_fields_reach_the_board()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         // Nothing is sent or logged before a connection.
         ui()->rgb_slider_p->setValue(20);
@@ -88,7 +87,6 @@ private slots:
 
     void led_ranges_stay_in_bounds()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         QVERIFY(connect_board());
         auto set_range = [&](const QString& start, const QString& count, const QString& value) {
@@ -120,7 +118,6 @@ private slots:
 
     void colour_slots_and_outputs()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         QColor answer(255, 255, 255);
         QColor initial;

@@ -78,7 +78,6 @@ private slots:
 
     void parameters_and_blocks()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         click(ui()->cnc_param_read);
         QCOMPARE(log_entries(), (QStringList{"CNC:read parameter...", "success."}));
@@ -110,7 +109,6 @@ private slots:
 
     void identifier_and_type_in_user_data()
     {
-        REQUIRE_PRIVATE_NET();
         up();
         ui()->cnc_machine_id->setText("ABCDEFGHIJKLMNOP");
         click(ui()->cnc_machine_id_set);
@@ -137,7 +135,6 @@ private slots:
 
     void material_changer()
     {
-        REQUIRE_PRIVATE_NET();
         up(false);
         click(ui()->ar_start);
         click(ui()->ar_home);
@@ -172,7 +169,6 @@ private slots:
 
     void sd_format_and_controller_log()
     {
-        REQUIRE_PRIVATE_NET();
         up(false);
         // The log read needs no connection to set up the flash group.
         click(ui()->cnc_log_read);

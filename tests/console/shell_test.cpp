@@ -1,8 +1,7 @@
-// The window's shell: the message log, the command-line history, the form's
-// accessible names, and the end of the program with a connection open.
+// The window's shell: the message log, the command-line history and the
+// form's accessible names.
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSlider>
 #include <QTextEdit>
 
@@ -15,7 +14,6 @@ private slots:
     void init()
     {
         fixture_init();
-        REQUIRE_PRIVATE_NET();
         QVERIFY(start_board(board_config()));
         open_window();
         clear_log();
@@ -93,21 +91,6 @@ private slots:
         }
         QCOMPARE(missing, QStringList{});
         QCOMPARE(ui()->cnc_axis_y_wpos->accessibleName(), QString("工作位置(mm) Y"));
-    }
-
-    // The program ends with the connection open: exit code 0, nothing called
-    // back into the destroyed window when the library closes the link.
-    void closing_the_window_while_connected_exits_cleanly()
-    {
-        QProcess demo;
-        demo.setProgram(QCoreApplication::applicationDirPath() + "/console_demo");
-        demo.setArguments({"--quit-after", "700"});
-        demo.start();
-        QVERIFY(demo.waitForFinished(60000));
-        QByteArray out = demo.readAllStandardOutput(), err = demo.readAllStandardError();
-        QVERIFY2(out.contains("controller list of 1 filled") && out.endsWith("\nconnected\n"), out.constData());
-        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(demo.exitCode() == 0, err.right(3000).constData());
     }
 };
 

@@ -122,6 +122,9 @@ TEST_F(discovery_test, arrival_order_numbers_and_address_order_lists)
     EXPECT_EQ(std::string(ids + 12, 12), "BOARD-TEN---");
     EXPECT_EQ(addr_text(vesk_test_access::by_dev_id(0)), board_b);
     EXPECT_EQ(addr_text(vesk_test_access::by_dev_id(1)), board_a);
+    char text[16];
+    ASSERT_EQ(link.eth_device_address(1, text, sizeof text), 0);  // by number, not by list position
+    EXPECT_EQ(std::string(text), board_a);
     auto* first = reinterpret_cast<server_info*>(vesk_test_access::list_head()->next);
     EXPECT_EQ(addr_text(first), board_a);
     EXPECT_TRUE(trace.contains("udp get server ip success 10.77.0.20.\n"));
@@ -147,7 +150,11 @@ TEST_F(discovery_test, a_pass_reads_at_most_32_answers_and_ignores_echoes)
     EXPECT_EQ(count, 32);
     EXPECT_EQ(std::string(ids, 12), "BOARD-100000");
     EXPECT_EQ(std::string(ids + 31 * 12, 12), "BOARD-100031");
-    EXPECT_EQ(vesk_test_access::server_count(link), 32);
+    // Numbered 0 to 31 in the list, and no further.
+    char text[16];
+    EXPECT_EQ(link.eth_device_address(31, text, sizeof text), 0);
+    EXPECT_EQ(std::string(text), board_a);
+    EXPECT_EQ(link.eth_device_address(32, text, sizeof text), VESK_ERR_NO_DEVICE);
 }
 
 TEST_F(discovery_test, nothing_found_leaves_the_outputs_alone)

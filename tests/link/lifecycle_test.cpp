@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <random>
 
 #include "link_fixture.h"
@@ -75,6 +76,91 @@ TEST_F(link_test, open_by_machine_id_takes_the_first_in_list_order)
     EXPECT_EQ(peer.connections(), first_is_peer ? 1 : 0);
     EXPECT_EQ(second.connections(), first_is_peer ? 0 : 1);
     EXPECT_EQ(closes.last_dev_id, first_is_peer ? 0 : 1);
+}
+
+// Opening by address needs no list: the text alone names the board, and
+// what is no address reaches nobody.
+TEST_F(link_test, open_by_address)
+{
+    vesk_test_clear_servers();
+    for (const char* bad : {static_cast<const char*>(nullptr), "", "127.0.0", "127.0.0.1x", "256.0.0.1", "127.0.0.01"})
+        EXPECT_EQ(link->eth_device_open_address(bad, &close_record::callback, &closes), VESK_ERR_NO_DEVICE)
+            << (bad ? bad : "null");
+    EXPECT_EQ(peer.connections(), 0);
+
+    ASSERT_EQ(link->eth_device_open_address(peer.address().c_str(), &close_record::callback, &closes), 0);
+    EXPECT_TRUE(link->eth_device_state());
+    // Open already: the first connection stays, as with the other opens.
+    close_record other;
+    EXPECT_EQ(link->eth_device_open_address(peer.address().c_str(), &close_record::callback, &other), 0);
+    EXPECT_TRUE(link->eth_device_state());
+    EXPECT_EQ(peer.connections(), 1);
+    link->eth_device_close();
+    EXPECT_EQ(closes.calls, 1);
+    EXPECT_EQ(closes.last_dev_id, -1);
+    EXPECT_EQ(other.calls, 0);
+
+    trace_capture trace;
+    std::string silent = unique_loopback_address();
+    EXPECT_EQ(link->eth_device_open_address(silent.c_str(), &close_record::callback, &closes), VESK_ERR_SOCKET);
+    EXPECT_TRUE(trace.contains("tcp connect() server ip:" + silent + " failed.-1\n"));
+    EXPECT_FALSE(link->eth_device_state());
+    EXPECT_EQ(closes.calls, 1);
+}
+
+// Objects opened by address at the same time each talk to their own board.
+TEST_F(link_test, objects_open_their_own_boards_by_address_in_parallel)
+{
+    scripted_peer second;
+    ASSERT_TRUE(second.listening());
+    vesk other;
+    std::atomic<int> failures{0};
+    auto use = [&](vesk& v, const std::string& address, unsigned arg) {
+        unsigned char b[4];
+        if (v.eth_device_open_address(address.c_str(), nullptr, nullptr) != 0) ++failures;
+        for (int i = 0; i < 20; ++i)
+            if (v.eth_send_cmd(16, XFER_READ, arg, b, 4, nullptr) != 0) ++failures;
+    };
+    std::thread a([&] { use(*link, peer.address(), 1); });
+    std::thread b([&] { use(other, second.address(), 2); });
+    a.join();
+    b.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(peer.connections(), 1);
+    EXPECT_EQ(second.connections(), 1);
+    for (const auto& f : peer.commands()) EXPECT_EQ(f.arg, 1u);
+    for (const auto& f : second.commands()) EXPECT_EQ(f.arg, 2u);
+    EXPECT_EQ(peer.commands().size(), 20u);
+    EXPECT_EQ(second.commands().size(), 20u);
+}
+
+TEST_F(link_test, address_of_a_listed_board)
+{
+    ASSERT_TRUE(vesk_test_seed_server(3, "255.255.255.255", "BOARD0000003"));
+    char text[16];
+    ASSERT_EQ(link->eth_device_address(0, text, sizeof text), 0);
+    EXPECT_EQ(std::string(text), peer.address());
+    ASSERT_EQ(link->eth_device_address(3, text, sizeof text), 0);
+    EXPECT_EQ(std::string(text), "255.255.255.255");  // the longest text fits 16 bytes
+
+    // No such board, or no room for the whole text: nothing but an empty text.
+    EXPECT_EQ(link->eth_device_address(1, text, sizeof text), VESK_ERR_NO_DEVICE);
+    EXPECT_EQ(text[0], '\0');
+    std::memset(text, 'x', sizeof text);
+    EXPECT_EQ(link->eth_device_address(3, text, 15), VESK_ERR_NO_DEVICE);
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(link->eth_device_address(3, nullptr, 16), VESK_ERR_NO_DEVICE);
+    EXPECT_EQ(link->eth_device_address(3, text, 0), VESK_ERR_NO_DEVICE);
+
+    // The address opens the same board the index does.
+    ASSERT_EQ(link->eth_device_address(0, text, sizeof text), 0);
+    ASSERT_EQ(link->eth_device_open_address(text, nullptr, nullptr), 0);
+    EXPECT_TRUE(link->eth_device_state());
+    EXPECT_EQ(peer.connections(), 1);
+    link->eth_device_close();
+
+    vesk_test_clear_servers();
+    EXPECT_EQ(link->eth_device_address(0, text, sizeof text), VESK_ERR_NO_DEVICE);
 }
 
 TEST_F(link_test, peer_hang_up_closes_the_link_on_the_receive_thread)

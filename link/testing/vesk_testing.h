@@ -1,9 +1,9 @@
 // Hooks for tests and tools that have no multicast at hand: they fill the
 // discovered-board list by hand, so a link can be opened by index to a
-// board on loopback.
+// board on loopback. Not part of the installed headers.
 #pragma once
 
-#include "vesk.h"
+#include "vesk_export.h"
 
 // Adds a board at ipv4 with this dev_id and 12-byte machine id to the list.
 // Returns false when the address does not parse.

@@ -1,0 +1,60 @@
+#include "board_settings.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstring>
+#include <vector>
+
+#include "machine_state_panel.h"
+#include "message_log.h"
+#include "cnc_board.h"
+
+namespace {
+
+constexpr uint16_t result_capacity = 10240;
+
+bool read_result(cnc::board& dev, QByteArray& out)
+{
+    std::vector<uint8_t> buf(result_capacity + 1, 0);
+    uint16_t len = 0;
+    if (dev.cnc_get_results(buf.data(), result_capacity, &len) != 0) return false;
+    len = std::min(len, result_capacity);
+    out = QByteArray(reinterpret_cast<const char*>(buf.data()), int(strnlen(reinterpret_cast<const char*>(buf.data()), len)));
+    return true;
+}
+
+}  // namespace
+
+bool settings_from_result(const QByteArray& text, gcode::machine_settings& out, QString* why)
+{
+    QJsonValue v = QJsonDocument::fromJson(text.trimmed()).object().value("settings");
+    if (!v.isString()) {
+        *why = "the board gave no settings";
+        return false;
+    }
+    gcode::machine_settings next = gcode::machine_settings::defaults();
+    std::string bad;
+    if (!gcode::apply_settings(next, v.toString().toStdString(), &bad)) {
+        *why = "the board's settings cannot be used: " + QString::fromStdString(bad);
+        return false;
+    }
+    out = next;
+    return true;
+}
+
+machine_settings_source read_machine_settings(cnc::board& dev, bool open, message_log* log)
+{
+    machine_settings_source s;
+    if (!open) return s;
+    QByteArray waiting, answer;
+    if (read_result(dev, waiting) && !waiting.isEmpty() && log) {
+        log->log_message(nullptr, nullptr, "get results.\n%s", waiting.constData());
+        machine_state_panel::store_probe_results(waiting.constData());
+    }
+    if (dev.cnc_parser("$$") != 0 || !read_result(dev, answer)) {
+        s.why = "the board did not answer \"$$\"";
+        return s;
+    }
+    s.from_board = settings_from_result(answer, s.settings, &s.why);
+    return s;
+}

@@ -1,0 +1,64 @@
+// The toolpath preview wired into the console: it watches the NC path field
+// and loads every existing program named there (off the GUI thread) into
+// the preview window, which it opens; it follows the state poll through the
+// form (executing line, machine position, program running) for the
+// executed part, the tool marker and the job's time; it checks a program
+// before its job starts; and it puts a button that reopens the window and
+// the time into the status bar.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include "board_settings.h"
+#include "job_clock.h"
+#include "toolpath_loader.h"
+
+class QLabel;
+class QStatusBar;
+class QToolButton;
+class toolpath_window;
+struct console_context;
+
+class toolpath_preview : public QObject {
+    Q_OBJECT
+public:
+    // ctx's form and window must exist; the status bar gets the button and the time.
+    toolpath_preview(console_context& ctx, QStatusBar* bar);
+    ~toolpath_preview() override;
+
+    // The check before a job of path from start_line: true when it may go
+    // on. A program that cannot run as it is gets the question first.
+    bool before_start(const QString& path, int start_line);
+
+    void open_window();
+    toolpath_window* window() { return win_; }
+    toolpath_loader& loader() { return loader_; }
+    const job_clock& clock() const { return clock_; }
+    toolpath_ptr current() const { return current_; }
+    QLabel* time_label() { return time_; }
+    QToolButton* button() { return button_; }
+
+private:
+    void path_changed();
+    void begin_load(const QString& path);
+    void adopt(toolpath_ptr d);
+    void poll_seen();
+    void show_time();
+    double now() const { return double(wall_.nsecsElapsed()) / 1e9; }
+
+    console_context& ctx;
+    toolpath_loader loader_;
+    toolpath_window* win_;
+    QToolButton* button_;
+    QLabel* time_;
+    QTimer settle_;    // a path being typed is loaded once it stops changing
+    QTimer progress_;  // the load's progress into the window
+    QTimer seen_;      // one look at the form after each poll
+    QTimer tick_;      // the time, and a watch on the connection, while a job runs
+    QElapsedTimer wall_;
+    job_clock clock_;
+    toolpath_ptr current_;
+    machine_settings_source settings_;
+};
