@@ -69,6 +69,7 @@ struct console_context {
     bool mcu_erased = false;       // the connected board reported firmware major 0
     bool static_connect = false;   // connect to the link's fixed address
     bool newly_connected = false;  // armed by a connect, consumed by the resume offer
+    unsigned connections = 0;      // connects so far: tells one connection from the next
 
     // Started on every flash submission, the SD format included, and read
     // when the job ends. (The job's progress is the worker's.)

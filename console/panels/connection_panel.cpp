@@ -126,6 +126,7 @@ void connection_panel::open_device()
     ctx.log->log_message(nullptr, nullptr, "machine hal id:[%s].", cnc::hex_text(hal_id, id_len).c_str());
 
     ctx.newly_connected = true;
+    ++ctx.connections;
     device_open = true;
 }
 

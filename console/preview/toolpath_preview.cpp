@@ -139,6 +139,15 @@ bool toolpath_preview::before_start(const QString& path, int start_line)
 void toolpath_preview::poll_seen()
 {
     auto* u = ctx.ui;
+    // A job's end is only seen on the connection it ran on: a poll from a
+    // newer one (a reset and reconnect between two ticks) abandons it.
+    if (ctx.connections != seen_connection_) {
+        seen_connection_ = ctx.connections;
+        if (clock_.state() == job_clock::phase::running) {
+            clock_.abandon();
+            tick_.stop();
+        }
+    }
     uint64_t line = u->cnc_line_number->text().toULongLong();
     win_->view()->set_tool(QVector3D(float(number(u->cnc_axis_x_mpos)), float(number(u->cnc_axis_y_mpos)),
                                      float(number(u->cnc_axis_z_mpos))));

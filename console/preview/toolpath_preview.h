@@ -59,6 +59,7 @@ private:
     QTimer tick_;      // the time, and a watch on the connection, while a job runs
     QElapsedTimer wall_;
     job_clock clock_;
+    unsigned seen_connection_ = 0;  // the connection the last poll came from
     toolpath_ptr current_;
     machine_settings_source settings_;
 };
