@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cnc_board.h"
 #include "pelk_test.h"
 #include "project_version.h"
 

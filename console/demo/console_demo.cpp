@@ -20,6 +20,8 @@
 #include <cstring>
 #include <cstdlib>
 
+#include "board_worker.h"
+#include "cnc_board.h"
 #include "pelk_test.h"
 #include "ui_pelk_test.h"
 
@@ -52,12 +54,11 @@ int main(int argc, char* argv[])
     startup.start();
     QApplication app(argc, argv);
     pelk_test window(cnc::default_board());
-    std::printf("controller list of %d filled in %lld ms\n", window.form()->cbox_eth_dev->count(),
-                static_cast<long long>(startup.elapsed()));
     window.show();
     int rc = 0;
-    QTimer::singleShot(0, &window, [&] {
-        window.form()->btn_eth_connect->click();
+    bool pressed = false;
+    // Says whether it connected; then the picture, or the close.
+    auto report = [&] {
         std::printf("%s\n", device_open ? "connected" : "not connected");
         std::fflush(stdout);
         if (!snapshot.isEmpty()) {
@@ -71,7 +72,19 @@ int main(int argc, char* argv[])
         } else if (quit_after >= 0) {
             QTimer::singleShot(quit_after, &window, [&] { window.close(); });
         }
+    };
+    // The list fills about a second after the window shows; then the button.
+    QObject::connect(&window.worker(), &board_worker::discovered, &window, [&] {
+        if (pressed) return;
+        pressed = true;
+        const int listed = window.form()->cbox_eth_dev->count();
+        std::printf("controller list of %d filled in %lld ms\n", listed, static_cast<long long>(startup.elapsed()));
+        window.form()->btn_eth_connect->click();
+        if (listed == 0) report();  // nothing to connect to: no answer comes
     });
+    // After the window has taken the connect's answer (queued behind it).
+    QObject::connect(&window.worker(), &board_worker::opened, &window,
+                     [&] { QTimer::singleShot(0, &window, report); });
     int loop = app.exec();
     return rc != 0 ? rc : loop;
 }

@@ -65,8 +65,8 @@ class flash_panel_test : public console_fixture {
 
     void select(int target, int type = 0)
     {
-        ctx().grp_flash_target->button(target)->setChecked(true);
-        ctx().grp_flash_file_type->button(type)->setChecked(true);
+        window()->flash_target_group()->button(target)->setChecked(true);
+        window()->flash_file_type_group()->button(type)->setChecked(true);
     }
 
     // Clears the log, clicks a flash button and waits for the job's end line.
@@ -107,10 +107,11 @@ private slots:
         QCOMPARE(asked, (QStringList{"select file", ".", "bin files(*.*)"}));
         QCOMPARE(ui()->sf_file_path->text(), QDir::current().absoluteFilePath("fpga_image.bin"));
 
-        click(ui()->sf_update);
+        QTest::mouseClick(ui()->sf_update, Qt::LeftButton);
+        // Before the job's end can be heard: no event has run since the click.
+        QVERIFY(!ui()->sf_update->isEnabled() && !ui()->btn_eth_connect->isEnabled());
         QCOMPARE(log_entries().mid(0, 2), (QStringList{"SF:open file success.size 102403 bytes....",
                                                         "SF:fpga flash write start...."}));
-        QVERIFY(!ui()->sf_update->isEnabled() && !ui()->btn_eth_connect->isEnabled());
         QVERIFY(ui()->sf_select->isEnabled());
         QVERIFY(wait_for_log("SF:fpga flash handle complete. 0-success,use time "));
         QVERIFY(ui()->sf_update->isEnabled() && ui()->sf_read->isEnabled() && ui()->btn_eth_connect->isEnabled());
@@ -194,12 +195,12 @@ private slots:
         write_file("part.nc", "G21 G90\nG0 X0 Y0\nG1 X10 F600\nM30\n");
         select(3);
         ui()->sf_file_path->setText("part.nc");
-        ctx().mcu_erased = true;
+        window()->flash_part().set_mcu_erased(true);
         clear_log();
         click(ui()->sf_update);
         QVERIFY2(log_entries().size() == 2 && log_entries().last().contains("G-code"),
                  qPrintable(log_entries().join('\n')));
-        ctx().mcu_erased = false;
+        window()->flash_part().set_mcu_erased(false);
         select(0);
         QVERIFY(ui()->sf_update->isEnabled());
         QVERIFY(board()->fpga_image() == before);
@@ -289,7 +290,7 @@ private slots:
             QElapsedTimer t;
             t.start();
             cnc_status st{};
-            QCOMPARE(ctx().board.cnc_get_status(&st), 0);
+            QCOMPARE(board_object().cnc_get_status(&st), 0);
             worst_poll = std::max(worst_poll, t.elapsed());
             poll_total += t.elapsed();
             ++polls;

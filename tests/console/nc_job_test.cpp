@@ -104,7 +104,7 @@ private slots:
             ui()->cnc_continue_line->setText(line);
             click(ui()->cnc_start);
             QCOMPARE(log_entries(), log);
-            QCOMPARE(ctx().task_thread->queued(), 0);
+            QCOMPARE(window()->worker().jobs()->queued(), 0);
         };
         refused("", "", {"CNC:need select a nc file."});
         refused(path, "-5", {});
