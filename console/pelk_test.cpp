@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "form_translation.h"
+#include "language_button.h"
 #include "panels/connection_panel.h"
 #include "panels/flash_panel.h"
 #include "panels/machine_state_panel.h"
@@ -69,6 +71,7 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
     connect_signals_and_groups();
     toolpath = new toolpath_preview(ctx, ui->statusBar);
     nc_job->set_start_gate([this](const QString& path, int line) { return toolpath->before_start(path, line); });
+    new language_button(ui->statusBar);
 
     state_timer = new QTimer(this);
     connect(state_timer, &QTimer::timeout, this, &pelk_test::cnc_timer_update_state);
@@ -227,6 +230,16 @@ void pelk_test::closeEvent(QCloseEvent* event)
 {
     device_open = false;
     event->accept();
+}
+
+void pelk_test::changeEvent(QEvent* event)
+{
+    // A language change: the form's captions, then the ones a panel sets from its state.
+    if (event->type() == QEvent::LanguageChange && connection) {
+        retranslate_form(*ui, this);
+        connection->retranslate();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 // Each slot hands its work to the panel that owns it.

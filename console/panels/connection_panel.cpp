@@ -1,5 +1,6 @@
 #include "connection_panel.h"
 
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMetaObject>
 #include <cstring>
@@ -98,7 +99,7 @@ void connection_panel::open_device()
     ctx.log->log_message(nullptr, nullptr, "%s.", rc == 0 ? "success" : "failed");
     if (rc != 0) return;
 
-    ctx.ui->btn_eth_connect->setText(QString::fromUtf8("关闭"));
+    show_connect_caption(true);
     ctx.ui->btn_eth_poll->setEnabled(false);
     ctx.ui->cbox_eth_dev->setEnabled(false);
 
@@ -136,7 +137,7 @@ void connection_panel::close_device()
     ctx.board.cnc_dev_state();
     ctx.board.cnc_close_dev();
     start_eth_poll();
-    ctx.ui->btn_eth_connect->setText(QString::fromUtf8("连接"));
+    show_connect_caption(false);
     if (!ctx.static_connect) {
         ctx.ui->btn_eth_poll->setEnabled(true);
         ctx.ui->cbox_eth_dev->setEnabled(true);
@@ -144,6 +145,15 @@ void connection_panel::close_device()
     ctx.newly_connected = false;
     device_open = false;
 }
+
+void connection_panel::show_connect_caption(bool close)
+{
+    close_caption = close;
+    ctx.ui->btn_eth_connect->setText(close ? QCoreApplication::translate("connection_panel", "关闭")
+                                           : QCoreApplication::translate("connection_panel", "连接"));
+}
+
+void connection_panel::retranslate() { show_connect_caption(close_caption); }
 
 void connection_panel::device_disconnected(int dev_id)
 {

@@ -19,6 +19,9 @@ public:
     void set_eth_connect_type(int state);
     void start_eth_connect();
     void start_eth_poll();
+    // After a language change: the connect button's caption again, as the
+    // connection has it.
+    void retranslate();
 
     // The link's close callback. ctx identifies the panel that opened the
     // link. On the GUI thread (a close the user asked for) it acts at once;
@@ -31,8 +34,10 @@ private:
     void open_device();
     void close_device();
     void device_disconnected(int dev_id);
+    void show_connect_caption(bool close);
 
     console_context& ctx;
     std::thread::id gui_thread;  // the thread that made the panel
     intptr_t token;              // handed to the link as the callback's context
+    bool close_caption = false;  // the connect button offers to close
 };

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -204,7 +205,7 @@ void nc_job_panel::offer_resume(const char* name, uint32_t line, int flag)
     QString local = board_name.left(std::max(0, int(board_name.size()) - numbered_suffix_len)) + ".nc";
 
     QByteArray details = QString::asprintf("NC  :%s\nLine:%u\n", utf8(local).constData(), line).toLocal8Bit();
-    QByteArray question = QString::fromUtf8("是否继续加工?").toLocal8Bit();
+    QByteArray question = QCoreApplication::translate("nc_job_panel", "是否继续加工?").toLocal8Bit();
     question_open = true;
     int answer = confirm_box(ctx.window, question.constData(), details.constData());
     question_open = false;

@@ -40,7 +40,11 @@ public:
     QLabel* time_label() { return time_; }
     QToolButton* button() { return button_; }
 
+protected:
+    bool event(QEvent* e) override;
+
 private:
+    void retranslate();
     void path_changed();
     void begin_load(const QString& path);
     void adopt(toolpath_ptr d);
