@@ -1,6 +1,7 @@
 #include "board_worker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -112,7 +113,11 @@ void board_worker::discover()
         list.reported = static_cast<signed char>(count);
         if (list.result == 0) {
             const int n = std::clamp(list.reported, 0, max_listed);
-            for (int i = 0; i < n; ++i) list.ids << QString::fromLatin1(ids.data() + i * id_len, id_len);
+            // A shorter identifier is padded with zeros, which are no part of its name.
+            for (int i = 0; i < n; ++i) {
+                const char* id = ids.data() + i * id_len;
+                list.ids << QString::fromLatin1(id, int(strnlen(id, id_len)));
+            }
         }
         emit discovered(list);
     });

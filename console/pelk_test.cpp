@@ -8,6 +8,8 @@
 
 #include "board_worker.h"
 #include "message_boxes.h"
+#include "form_translation.h"
+#include "language_button.h"
 #include "panels/connection_panel.h"
 #include "panels/flash_panel.h"
 #include "panels/machine_state_panel.h"
@@ -67,6 +69,7 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
     ui->cnc_input->installEventFilter(this);
     toolpath = new toolpath_preview(ctx, ui->statusBar);
     connect_panels();
+    new language_button(ui->statusBar);
 
     state_timer = new QTimer(this);
     connect(state_timer, &QTimer::timeout, this, &pelk_test::cnc_timer_update_state);
@@ -159,9 +162,9 @@ bool pelk_test::eventFilter(QObject* watched, QEvent* event)
 void pelk_test::closeEvent(QCloseEvent* event)
 {
     if (device_open && nc_job->job_running()) {
-        const QByteArray text = QString::fromUtf8("加工进行中，关闭窗口？").toLocal8Bit();
+        const QByteArray text = tr("加工进行中，关闭窗口？").toLocal8Bit();
         const QByteArray details =
-            QString::fromUtf8("控制器按SD卡上的副本继续加工，不受关闭影响；再次连接后可在此查看或停止。").toLocal8Bit();
+            tr("控制器按SD卡上的副本继续加工，不受关闭影响；再次连接后可在此查看或停止。").toLocal8Bit();
         if (confirm_box(this, text.constData(), details.constData()) != QMessageBox::Ok) {
             event->ignore();
             return;
@@ -169,6 +172,16 @@ void pelk_test::closeEvent(QCloseEvent* event)
     }
     device_open = false;
     event->accept();
+}
+
+void pelk_test::changeEvent(QEvent* event)
+{
+    // A language change: the form's captions, then the ones a panel sets from its state.
+    if (event->type() == QEvent::LanguageChange && connection) {
+        retranslate_form(*ui, this);
+        connection->retranslate();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 // Each slot hands its work to the panel that owns it.

@@ -110,6 +110,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // While a job runs the window asks first: the board carries on alone.
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void make_groups();

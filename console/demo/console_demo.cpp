@@ -6,6 +6,7 @@
 //   console_demo                   show the connected console until it is closed
 //   console_demo --snapshot FILE   render the connected window into a PNG and quit
 //   console_demo --quit-after MS   close the window MS milliseconds after connecting
+//   console_demo --lang en|zh ...  in that language (else the one last chosen)
 //
 // Prints how long the start-up took to fill the controller list, then
 // "connected" or "not connected" after pressing the button; the exit code is
@@ -22,6 +23,7 @@
 
 #include "board_worker.h"
 #include "cnc_board.h"
+#include "language.h"
 #include "pelk_test.h"
 #include "ui_pelk_test.h"
 
@@ -31,7 +33,7 @@ constexpr int settle_ms = 1500;  // a few state polls before the picture
 
 int usage()
 {
-    std::fprintf(stderr, "usage: console_demo [--snapshot FILE | --quit-after MS]\n");
+    std::fprintf(stderr, "usage: console_demo [--lang en|zh] [--snapshot FILE | --quit-after MS]\n");
     return 2;
 }
 
@@ -46,6 +48,8 @@ int main(int argc, char* argv[])
             snapshot = QString::fromLocal8Bit(argv[++i]);
         else if (std::strcmp(argv[i], "--quit-after") == 0 && i + 1 < argc)
             quit_after = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--lang") == 0 && i + 1 < argc)
+            ++i;  // read with the application's arguments
         else
             return usage();
     }
@@ -53,6 +57,7 @@ int main(int argc, char* argv[])
     QElapsedTimer startup;
     startup.start();
     QApplication app(argc, argv);
+    if (!apply_startup_language(app.arguments(), "console_demo")) return usage();
     pelk_test window(cnc::default_board());
     window.show();
     int rc = 0;

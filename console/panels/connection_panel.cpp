@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QCoreApplication>
 
 #include "cnc_tasks.h"
 #include "message_log.h"
@@ -77,7 +78,7 @@ void connection_panel::identified(const board_identity& who)
     ctx.log->log_message(nullptr, nullptr, "%s.", who.open_result == 0 ? "success" : "failed");
     if (who.open_result != 0) return;
 
-    ctx.ui->btn_eth_connect->setText(QString::fromUtf8("关闭"));
+    show_connect_caption(true);
     ctx.ui->btn_eth_poll->setEnabled(false);
     ctx.ui->cbox_eth_dev->setEnabled(false);
 
@@ -110,7 +111,7 @@ void connection_panel::close_device()
 void connection_panel::closed()
 {
     start_eth_poll();
-    ctx.ui->btn_eth_connect->setText(QString::fromUtf8("连接"));
+    show_connect_caption(false);
     if (!static_connect) {
         ctx.ui->btn_eth_poll->setEnabled(true);
         ctx.ui->cbox_eth_dev->setEnabled(true);
@@ -118,6 +119,15 @@ void connection_panel::closed()
     const bool was_open = device_open.exchange(false);
     if (was_open) emit connection_closed();
 }
+
+void connection_panel::show_connect_caption(bool close)
+{
+    close_caption = close;
+    ctx.ui->btn_eth_connect->setText(close ? QCoreApplication::translate("connection_panel", "关闭")
+                                           : QCoreApplication::translate("connection_panel", "连接"));
+}
+
+void connection_panel::retranslate() { show_connect_caption(close_caption); }
 
 // The link ended: a close the user asked for reports here first (the
 // worker's close is still under way), a lost link only here.

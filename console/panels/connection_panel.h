@@ -17,6 +17,9 @@ public:
     void set_eth_connect_type(int state);
     void start_eth_connect();
     void start_eth_poll();
+    // After a language change: the connect button's caption again, as the
+    // connection has it.
+    void retranslate();
 
     bool static_mode() const { return static_connect; }
     // The connected board reported firmware major 0 (its application erased).
@@ -41,10 +44,12 @@ private:
     void show_list(const board_list& list);
     void identified(const board_identity& who);
     void closed();
+    void show_connect_caption(bool close);
 
     console_context ctx;
     bool static_connect = false;
     bool erased = false;
     bool opening = false;  // a connect is under way
     unsigned serial = 0;
+    bool close_caption = false;  // the connect button offers to close
 };

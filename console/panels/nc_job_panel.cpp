@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -71,17 +72,14 @@ void nc_job_panel::update_start_button()
     // A running job is never restarted by 加工; a paused one is, after a question.
     const bool locked = starting || (job_running() && !job_paused());
     ctx.ui->cnc_start->setEnabled(!locked);
-    ctx.ui->cnc_start->setToolTip(locked ? QString::fromUtf8("加工进行中：先暂停或复位") : QString());
+    ctx.ui->cnc_start->setToolTip(locked ? tr("加工进行中：先暂停或复位") : QString());
 }
 
-bool nc_job_panel::confirm_over_job(const char* action)
+bool nc_job_panel::confirm_over_job(const QString& action)
 {
     if (!job_running()) return true;
-    const QByteArray text = QString::fromUtf8(job_paused() ? "加工已暂停。%1？" : "加工进行中。%1？")
-                                .arg(QString::fromUtf8(action))
-                                .toLocal8Bit();
-    const QByteArray details =
-        QString::fromUtf8("当前加工将不再继续。确定后执行，取消则保持现状。").toLocal8Bit();
+    const QByteArray text = (job_paused() ? tr("加工已暂停。%1？") : tr("加工进行中。%1？")).arg(action).toLocal8Bit();
+    const QByteArray details = tr("当前加工将不再继续。确定后执行，取消则保持现状。").toLocal8Bit();
     return confirm_box(ctx.window, text.constData(), details.constData()) == QMessageBox::Ok;
 }
 
@@ -105,7 +103,7 @@ void nc_job_panel::cnc_start()
     int start_line = ctx.ui->cnc_continue_line->text().toInt(&ok, 10);
     if (!ok) start_line = 0;
     if (start_line < 0) return;
-    if (job_paused() && !confirm_over_job("重新开始加工")) return;
+    if (job_paused() && !confirm_over_job(tr("重新开始加工"))) return;
     if (!gate) {
         start_nc_process(path, start_line, check);
         return;
@@ -196,13 +194,13 @@ void nc_job_panel::cnc_reset()
 {
     // A running job is reset at once (it is the way to stop it); a paused
     // one, which a reset would throw away, asks first.
-    if (device_open && job_paused() && !confirm_over_job("复位")) return;
+    if (device_open && job_paused() && !confirm_over_job(tr("复位"))) return;
     control_action("reset.", &cnc::board::cnc_dev_reset);
 }
 
 void nc_job_panel::cnc_home()
 {
-    if (device_open && !confirm_over_job("回零")) return;
+    if (device_open && !confirm_over_job(tr("回零"))) return;
     control_action("home.", &cnc::board::cnc_dev_home);
 }
 
@@ -289,7 +287,7 @@ void nc_job_panel::offer_resume(const QByteArray& name, quint32 line, int flag)
     QString local = board_name.left(std::max(0, int(board_name.size()) - numbered_suffix_len)) + ".nc";
 
     QByteArray details = QString::asprintf("NC  :%s\nLine:%u\n", utf8(local).constData(), line).toLocal8Bit();
-    QByteArray question = QString::fromUtf8("是否继续加工?").toLocal8Bit();
+    QByteArray question = QCoreApplication::translate("nc_job_panel", "是否继续加工?").toLocal8Bit();
     const unsigned asked_on = serial;
     question_open = true;
     int answer = confirm_box(ctx.window, question.constData(), details.constData());

@@ -86,7 +86,7 @@ private:
     // One machine-control action: the "CNC" line, the call, the result line.
     void control_action(const char* what, int (cnc::board::*op)());
     // Asks before an action that would end a paused (or running) job; true to go on.
-    bool confirm_over_job(const char* action);
+    bool confirm_over_job(const QString& action);
     void update_start_button();
 
     console_context ctx;

@@ -1,6 +1,7 @@
 #include "service_panel.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QMainWindow>
@@ -181,7 +182,10 @@ void service_panel::ar_get_log()
 void service_panel::sdcard_mkfs()
 {
     if (!device_open) return;
-    if (confirm_box(ctx.window, "确认格式化SD卡？", "!!格式化SD期间,请不要进行加工操作!!") != QMessageBox::Ok) return;
+    const QByteArray question = QCoreApplication::translate("service_panel", "确认格式化SD卡？").toLocal8Bit();
+    const QByteArray warning =
+        QCoreApplication::translate("service_panel", "!!格式化SD期间,请不要进行加工操作!!").toLocal8Bit();
+    if (confirm_box(ctx.window, question.constData(), warning.constData()) != QMessageBox::Ok) return;
     emit card_format_requested();
     ctx.log->log_message(nullptr, nullptr, "sdcard mkfs...\r\n");
 }

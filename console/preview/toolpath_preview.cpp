@@ -1,6 +1,7 @@
 #include "toolpath_preview.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,25 +33,27 @@ toolpath_preview::toolpath_preview(const console_context& c, QStatusBar* bar) : 
     connect(&loader_, &toolpath_loader::loaded, this, &toolpath_preview::adopt);
     connect(&loader_, &toolpath_loader::cancelled, this, [this](const QString& path) {
         progress_.stop();
-        win_->load_ended(QString::fromUtf8("已取消: %1").arg(QFileInfo(path).fileName()));
+        win_->load_cancelled(path);
     });
     connect(&loader_, &toolpath_loader::failed, this, [this](const QString& path) {
         progress_.stop();
-        win_->load_ended(QString::fromUtf8("无法读取: %1").arg(path));
+        win_->load_failed(path);
     });
 
     // Kept to the bar's own height: the form's geometry stays as it is.
     int h = bar->fontMetrics().height() + 2;
     button_ = new QToolButton(bar);
-    button_->setText(QString::fromUtf8("刀路预览"));
+    button_->setObjectName("preview_button");
     button_->setAutoRaise(true);
     button_->setMaximumHeight(h);
     button_->setFocusPolicy(Qt::NoFocus);
     time_ = new QLabel(bar);
+    time_->setObjectName("job_time");
     time_->setMaximumHeight(h);
     bar->addPermanentWidget(time_);
     bar->addPermanentWidget(button_);
     connect(button_, &QToolButton::clicked, this, &toolpath_preview::open_window);
+    retranslate();
 
     settle_.setSingleShot(true);
     settle_.setInterval(settle_ms);
@@ -80,6 +83,19 @@ toolpath_preview::toolpath_preview(const console_context& c, QStatusBar* bar) : 
 }
 
 toolpath_preview::~toolpath_preview() { loader_.cancel(); }
+
+bool toolpath_preview::event(QEvent* e)
+{
+    // The window hands a language change on to its children, this one included.
+    if (e->type() == QEvent::LanguageChange) retranslate();
+    return QObject::event(e);
+}
+
+void toolpath_preview::retranslate()
+{
+    button_->setText(tr("刀路预览"));
+    show_time();
+}
 
 void toolpath_preview::open_window()
 {

@@ -51,7 +51,11 @@ signals:
     // A result text that was waiting when the settings were asked for.
     void results_found(const QByteArray& text);
 
+protected:
+    bool event(QEvent* e) override;
+
 private:
+    void retranslate();
     void path_changed();
     // Asks the board for its settings; then(settings) on this thread.
     void with_settings(std::function<void()> then);
