@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "display_boxes.h"
+#include "field_hints.h"
 #include "panels/connection_panel.h"
 #include "panels/flash_panel.h"
 #include "panels/machine_state_panel.h"
@@ -65,6 +67,8 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
     setWindowTitle("TZV DUZ2033");
     for (QLineEdit* e : {ui->cnc_state_spd0, ui->cnc_state_spd1, ui->cnc_state_tool0, ui->cnc_state_tool1})
         e->setStyleSheet(plain_text_style);
+    add_field_hints(ui.get());
+    keep_ticked_boxes_readable(ui.get());
 
     connect_signals_and_groups();
     toolpath = new toolpath_preview(ctx, ui->statusBar);
