@@ -10,6 +10,8 @@
 #include "message_boxes.h"
 #include "form_translation.h"
 #include "language_button.h"
+#include "display_boxes.h"
+#include "field_hints.h"
 #include "panels/connection_panel.h"
 #include "panels/flash_panel.h"
 #include "panels/machine_state_panel.h"
@@ -59,6 +61,8 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
     for (QLineEdit* e : {ui->cnc_state_spd0, ui->cnc_state_spd1, ui->cnc_state_tool0, ui->cnc_state_tool1})
         e->setStyleSheet(plain_text_style);
     make_groups();
+    add_field_hints(ui.get());
+    keep_ticked_boxes_readable(ui.get());
 
     connection = std::make_unique<connection_panel>(ctx);
     flash = std::make_unique<flash_panel>(ctx, grp_flash_target, grp_flash_file_type);
@@ -179,6 +183,7 @@ void pelk_test::changeEvent(QEvent* event)
     // A language change: the form's captions, then the ones a panel sets from its state.
     if (event->type() == QEvent::LanguageChange && connection) {
         retranslate_form(*ui, this);
+        add_field_hints(ui.get());
         connection->retranslate();
     }
     QMainWindow::changeEvent(event);

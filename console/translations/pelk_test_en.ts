@@ -13,6 +13,69 @@
     </message>
 </context>
 <context>
+    <name>field_hints</name>
+    <message>
+        <source>工作位置(mm) %1</source>
+        <translation>Work position (mm) %1</translation>
+    </message>
+    <message>
+        <source>%1 轴工作位置 (mm)，工件坐标系</source>
+        <translation>%1 work position (mm), work coordinates</translation>
+    </message>
+    <message>
+        <source>机器位置(mm) %1</source>
+        <translation>Machine position (mm) %1</translation>
+    </message>
+    <message>
+        <source>%1 轴机器位置 (mm)，机床坐标系</source>
+        <translation>%1 machine position (mm), machine coordinates</translation>
+    </message>
+    <message>
+        <source>主轴转速 %1</source>
+        <translation>Spindle speed %1</translation>
+    </message>
+    <message>
+        <source>主轴%1 转速 (rpm)</source>
+        <translation>Spindle %1 speed (rpm)</translation>
+    </message>
+    <message>
+        <source>工具号 %1</source>
+        <translation>Tool number %1</translation>
+    </message>
+    <message>
+        <source>刀具号 %1</source>
+        <translation>Tool number %1</translation>
+    </message>
+    <message>
+        <source>起始行号</source>
+        <translation>Start line</translation>
+    </message>
+    <message>
+        <source>起始行号：NC 程序从这一行开始执行，空白则从头开始</source>
+        <translation>Start line: the NC program runs from this line; blank runs it from the beginning</translation>
+    </message>
+    <message>
+        <source>空白 = 从头开始</source>
+        <translation>blank = start</translation>
+    </message>
+    <message>
+        <source>执行行号进度</source>
+        <translation>Executed line progress</translation>
+    </message>
+    <message>
+        <source>执行行号进度：正在执行的行 / 程序总行数</source>
+        <translation>Executed line progress: the line under way / the program&apos;s lines</translation>
+    </message>
+    <message>
+        <source>NC文件下载进度</source>
+        <translation>NC file download progress</translation>
+    </message>
+    <message>
+        <source>NC文件下载进度：已下载到控制板的字节 / 文件大小</source>
+        <translation>NC file download progress: bytes the board has received / the file&apos;s size</translation>
+    </message>
+</context>
+<context>
     <name>job_clock</name>
     <message>
         <source>已用 %1  剩余 %2</source>
@@ -119,18 +182,6 @@
         <translation>Verify</translation>
     </message>
     <message>
-        <source>执行进度</source>
-        <translation>Run progress</translation>
-    </message>
-    <message>
-        <source>起始行号</source>
-        <translation>Start line</translation>
-    </message>
-    <message>
-        <source>下载进度</source>
-        <translation>Download progress</translation>
-    </message>
-    <message>
         <source>NC加工</source>
         <translation>NC job</translation>
     </message>
@@ -235,24 +286,8 @@
         <translation>0</translation>
     </message>
     <message>
-        <source>主轴转速 0</source>
-        <translation>Spindle speed 0</translation>
-    </message>
-    <message>
-        <source>主轴转速 1</source>
-        <translation>Spindle speed 1</translation>
-    </message>
-    <message>
         <source>工具号</source>
         <translation>Tool no.</translation>
-    </message>
-    <message>
-        <source>工具号 0</source>
-        <translation>Tool number 0</translation>
-    </message>
-    <message>
-        <source>工具号 1</source>
-        <translation>Tool number 1</translation>
     </message>
     <message>
         <source>参数配置</source>
@@ -367,80 +402,8 @@
         <translation>Work (mm)</translation>
     </message>
     <message>
-        <source>工作位置(mm) X</source>
-        <translation>Work position (mm) X</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) Y</source>
-        <translation>Work position (mm) Y</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) Z</source>
-        <translation>Work position (mm) Z</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) A</source>
-        <translation>Work position (mm) A</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) B</source>
-        <translation>Work position (mm) B</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) C</source>
-        <translation>Work position (mm) C</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) U</source>
-        <translation>Work position (mm) U</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) V</source>
-        <translation>Work position (mm) V</translation>
-    </message>
-    <message>
-        <source>工作位置(mm) W</source>
-        <translation>Work position (mm) W</translation>
-    </message>
-    <message>
         <source>机器位置(mm)</source>
         <translation>Machine (mm)</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) X</source>
-        <translation>Machine position (mm) X</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) Y</source>
-        <translation>Machine position (mm) Y</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) Z</source>
-        <translation>Machine position (mm) Z</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) A</source>
-        <translation>Machine position (mm) A</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) B</source>
-        <translation>Machine position (mm) B</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) C</source>
-        <translation>Machine position (mm) C</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) U</source>
-        <translation>Machine position (mm) U</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) V</source>
-        <translation>Machine position (mm) V</translation>
-    </message>
-    <message>
-        <source>机器位置(mm) W</source>
-        <translation>Machine position (mm) W</translation>
     </message>
     <message>
         <source>mm/M</source>

@@ -82,10 +82,11 @@ protected:
     QStringList log_entries();
     void clear_log();
     // Waits, running the event loop, until an entry contains text (or
-    // timeout_ms passes); true when it appeared.
-    bool wait_for_log(const QString& text, int timeout_ms = 10000);
+    // timeout_ms passes); true when it appeared. The bounds only end waits
+    // that will never succeed: a loaded machine under a sanitizer is slow.
+    bool wait_for_log(const QString& text, int timeout_ms = 30000);
     // Waits until pred() holds, running the event loop.
-    static bool wait_until(const std::function<bool()>& pred, int timeout_ms = 10000);
+    static bool wait_until(const std::function<bool()>& pred, int timeout_ms = 30000);
     // Clicks and settles.
     void click(QAbstractButton* button);
     // Connects through the list entry (or static mode) and waits for the identity lines.
