@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cnc_board.h"
+#include "language.h"
 #include "pelk_test.h"
 #include "project_version.h"
 
@@ -16,6 +18,8 @@ int main(int argc, char* argv[])
             return 0;
         }
     QApplication app(argc, argv);
+    // --lang en|zh: for this run only; otherwise the language last chosen.
+    if (!apply_startup_language(app.arguments(), "pelk_test")) return 2;
     // --screenshot FILE: the window, three seconds after it shows (its
     // first discovery has filled the controller list by then), saved as a
     // picture; then the program ends. For package checks and documentation.

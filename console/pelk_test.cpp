@@ -2,18 +2,22 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QIntValidator>
 #include <QKeyEvent>
-#include <QThread>
+#include <QMessageBox>
 #include <QTimer>
 
+#include "board_worker.h"
+#include "message_boxes.h"
+#include "form_translation.h"
+#include "language_button.h"
+#include "display_boxes.h"
+#include "field_hints.h"
 #include "panels/connection_panel.h"
 #include "panels/flash_panel.h"
 #include "panels/machine_state_panel.h"
 #include "panels/nc_job_panel.h"
 #include "panels/peripheral_panel.h"
 #include "panels/service_panel.h"
-#include "task_request_thread.h"
 #include "toolpath_preview.h"
 #include "ui_pelk_test.h"
 
@@ -23,7 +27,7 @@ namespace {
 
 constexpr int state_period_ms = 500;
 constexpr int progress_period_ms = 100;
-constexpr unsigned long startup_wait_ms = 1000;
+constexpr int startup_wait_ms = 1000;  // before the first discovery: the window shows meanwhile
 
 const char* const plain_text_style = "QLineEdit{background-color:transparent}QLineEdit{border-width:0;border-style:outset}";
 
@@ -46,29 +50,30 @@ QButtonGroup* make_group(QObject* parent, std::initializer_list<QAbstractButton*
 }  // namespace
 
 pelk_test::pelk_test(cnc::board& board, QWidget* parent)
-    : QMainWindow(parent), ui(build_form(this)), ctx(board), log(ui->debug_edit)
+    : QMainWindow(parent), ui(build_form(this)), log(ui->debug_edit), board_io(std::make_unique<board_worker>(board))
 {
     ctx.window = this;
     ctx.ui = ui.get();
     ctx.log = &log;
-    ctx.history = &history;
-    ctx.mcu_erased = false;
-    connection = std::make_unique<connection_panel>(ctx);
-    flash = std::make_unique<flash_panel>(ctx);
-    peripherals = std::make_unique<peripheral_panel>(ctx);
-    nc_job = std::make_unique<nc_job_panel>(ctx);
-    machine_state = std::make_unique<machine_state_panel>(ctx);
-    service = std::make_unique<service_panel>(ctx);
-    ctx.flash = flash.get();
-    ctx.nc_job = nc_job.get();
+    ctx.worker = board_io.get();
 
     setWindowTitle("TZV DUZ2033");
     for (QLineEdit* e : {ui->cnc_state_spd0, ui->cnc_state_spd1, ui->cnc_state_tool0, ui->cnc_state_tool1})
         e->setStyleSheet(plain_text_style);
+    make_groups();
+    add_field_hints(ui.get());
+    keep_ticked_boxes_readable(ui.get());
 
-    connect_signals_and_groups();
+    connection = std::make_unique<connection_panel>(ctx);
+    flash = std::make_unique<flash_panel>(ctx, grp_flash_target, grp_flash_file_type);
+    peripherals = std::make_unique<peripheral_panel>(ctx, grp_tool_change_type, grp_color);
+    nc_job = std::make_unique<nc_job_panel>(ctx, grp_tool_change_type, history, [this] { return flash->choose_file(); });
+    machine_state = std::make_unique<machine_state_panel>(ctx, grp_run_state);
+    service = std::make_unique<service_panel>(ctx);
+    ui->cnc_input->installEventFilter(this);
     toolpath = new toolpath_preview(ctx, ui->statusBar);
-    nc_job->set_start_gate([this](const QString& path, int line) { return toolpath->before_start(path, line); });
+    connect_panels();
+    new language_button(ui->statusBar);
 
     state_timer = new QTimer(this);
     connect(state_timer, &QTimer::timeout, this, &pelk_test::cnc_timer_update_state);
@@ -78,138 +83,73 @@ pelk_test::pelk_test(cnc::board& board, QWidget* parent)
     progress_timer->start(progress_period_ms);
 
     flash->reset_bar(1);
-
-    if (!task_thread) {
-        task_thread = new task_request_thread(board, this);
-        ctx.task_thread = task_thread;
-        connect(task_thread, &task_request_thread::task_finished, this, &pelk_test::sf_stop);
-        connect(task_thread, &task_request_thread::cnc_task_finished, this, &pelk_test::cnc_tsak_stop);
-        task_thread->start();
-    }
-
-    QThread::msleep(startup_wait_ms);
-    start_eth_poll();
-
-    ctx.mcu_erased = false;
-    ctx.static_connect = false;
-    ctx.newly_connected = false;
     device_open = false;
+    board_io->start();
+
+    // The board gets its second before the first discovery; the window does
+    // not wait for it.
+    connect(board_io.get(), &board_worker::discovered, this, [this] { first_list = true; });
+    QTimer::singleShot(startup_wait_ms, connection.get(), &connection_panel::start_eth_poll);
 }
 
 pelk_test::~pelk_test()
 {
-    // The worker goes first: a job still running reports to this window
-    // until it ends.
-    delete task_thread;
-    task_thread = nullptr;
-    ctx.task_thread = nullptr;
+    // The worker goes first: a job still running reports until it ends, and
+    // no answer may reach a panel after it is gone.
+    board_io.reset();
 }
 
-void pelk_test::connect_signals_and_groups()
+void pelk_test::make_groups()
 {
     auto* u = ui.get();
-    connect(u->btn_eth_connect, &QPushButton::clicked, this, &pelk_test::start_eth_connect);
-    connect(u->btn_eth_poll, &QPushButton::clicked, this, &pelk_test::start_eth_poll);
-
     grp_flash_target = make_group(this, {u->sf_type_fpga, u->sf_type_fram, u->sf_type_sd, u->sf_type_mcu,
                                          u->sf_type_spindle, u->sf_type_dc});
     grp_flash_file_type = make_group(this, {u->sf_file_type_bin, u->sf_file_type_img, u->sf_file_type_txt});
     u->sf_type_fpga->setChecked(true);
     u->sf_file_type_bin->setChecked(true);
-    ctx.grp_flash_target = grp_flash_target;
-    ctx.grp_flash_file_type = grp_flash_file_type;
-    connect(u->sf_select, &QPushButton::clicked, this, &pelk_test::sf_select_file);
-    connect(u->sf_update, &QPushButton::clicked, this, &pelk_test::sf_update);
-    connect(u->sf_earse, &QPushButton::clicked, this, &pelk_test::sf_earse);
-    connect(u->sf_read, &QPushButton::clicked, this, &pelk_test::sf_read);
-
-    connect(u->rgb_slider_fh, &QSlider::valueChanged, this, &pelk_test::mcu_set_rgb_fh);
-    connect(u->rgb_slider_bh, &QSlider::valueChanged, this, &pelk_test::mcu_set_rgb_bh);
-    connect(u->rgb_slider_p, &QSlider::valueChanged, this, &pelk_test::mcu_set_rgb_progress);
-    for (QSlider* s : {u->rgb_slider_r, u->rgb_slider_g, u->rgb_slider_b})
-        connect(s, &QSlider::valueChanged, this, &pelk_test::mcu_set_led);
-    connect(u->rgb_led_set, &QPushButton::clicked, this, &pelk_test::mcu_set_rgb_led);
-    connect(u->rgb_value_p, &QLineEdit::returnPressed, this, &pelk_test::mcu_set_rgb_progress_value);
-    connect(u->rgb_value_fh, &QLineEdit::returnPressed, this, &pelk_test::mcu_set_rgb_fh_value);
-    connect(u->rgb_value_bh, &QLineEdit::returnPressed, this, &pelk_test::mcu_set_rgb_bh_value);
-    for (QLineEdit* e : {u->rgb_value_r, u->rgb_value_g, u->rgb_value_b})
-        connect(e, &QLineEdit::returnPressed, this, &pelk_test::mcu_set_led_rgb);
-    for (QSlider* s : {u->rgb_slider_fh, u->rgb_slider_bh}) {
-        s->setRange(0, 65535);
-        s->setSingleStep(1000);
-    }
-    for (QSlider* s : {u->rgb_slider_p, u->rgb_slider_r, u->rgb_slider_g, u->rgb_slider_b}) {
-        s->setRange(0, 100);
-        s->setSingleStep(1);
-    }
-
-    connect(u->buzzer_slider_duty, &QSlider::valueChanged, this, &pelk_test::mcu_set_buzzer_duty);
-    u->buzzer_slider_duty->setRange(0, 100);
-    u->buzzer_slider_duty->setSingleStep(1);
-    connect(u->buzzer_btn_period, &QPushButton::clicked, this, &pelk_test::mcu_set_buzzer_period);
-    u->buzzer_edit_period->setValidator(new QIntValidator(1000, 100000, this));
-
-    connect(u->cnc_tool_get, &QPushButton::clicked, this, &pelk_test::mcu_set_output_tool_change_switch_open);
-    connect(u->cnc_tool_put, &QPushButton::clicked, this, &pelk_test::mcu_set_output_tool_change_switch_close);
-    for (QPushButton* b : {u->cnc_tool_0, u->cnc_tool_1, u->cnc_tool_2, u->cnc_tool_3, u->cnc_tool_4, u->cnc_tool_5,
-                           u->cnc_tool_6, u->cnc_tool_7})
-        connect(b, &QPushButton::clicked, this, &pelk_test::cnc_set_tool);
     grp_tool_change_type = make_group(this, {u->cnc_tool_t, u->cnc_tool_q, u->cnc_tool_tq});
     u->cnc_tool_t->setChecked(true);
-    ctx.grp_tool_change_type = grp_tool_change_type;
-
-    connect(u->cnc_dust_on, &QPushButton::clicked, this, &pelk_test::mcu_set_output_dust_switch_open);
-    connect(u->cnc_dust_off, &QPushButton::clicked, this, &pelk_test::mcu_set_output_dust_switch_close);
-    connect(u->cnc_input, &QLineEdit::returnPressed, this, &pelk_test::cnc_parser_string);
-    connect(u->cnc_file_path, &QLineEdit::returnPressed, this, &pelk_test::cnc_select_file);
-    connect(u->cnc_start, &QPushButton::clicked, this, &pelk_test::cnc_start);
-    connect(u->cnc_stop, &QPushButton::clicked, this, &pelk_test::cnc_stop);
-    connect(u->cnc_continue, &QPushButton::clicked, this, &pelk_test::cnc_continue);
-    connect(u->cnc_reset, &QPushButton::clicked, this, &pelk_test::cnc_reset);
-    connect(u->cnc_home, &QPushButton::clicked, this, &pelk_test::cnc_home);
-    u->cnc_input->installEventFilter(this);
-
     grp_run_state = make_group(this,
                                {u->cnc_run_state_parser, u->cnc_run_state_nc, u->cnc_run_state_conc,
                                 u->cnc_run_state_pause, u->cnc_run_state_home, u->cnc_run_state_tool,
                                 u->cnc_run_state_probe, u->cnc_run_state_move, u->cnc_run_state_spd,
                                 u->cnc_run_state_sw, u->cnc_run_state_ar},
                                false);
-    ctx.grp_run_state = grp_run_state;
+    // Display only: the user cannot toggle the state.
     for (QAbstractButton* b : grp_run_state->buttons()) b->setEnabled(false);
     for (QCheckBox* b : {u->cnc_run_state_idle, u->cnc_state_pressure, u->cnc_state_door, u->cnc_state_dust,
                          u->cnc_state_cool0, u->cnc_state_cool1, u->cnc_state_drawer})
         b->setEnabled(false);
-
-    for (QPushButton* b : {u->cnc_axis_x_add, u->cnc_axis_x_sub, u->cnc_axis_y_add, u->cnc_axis_y_sub,
-                           u->cnc_axis_z_add, u->cnc_axis_z_sub, u->cnc_axis_a_add, u->cnc_axis_a_sub,
-                           u->cnc_axis_b_add, u->cnc_axis_b_sub, u->cnc_axis_c_add, u->cnc_axis_c_sub,
-                           u->cnc_axis_u_add, u->cnc_axis_u_sub, u->cnc_axis_v_add, u->cnc_axis_v_sub,
-                           u->cnc_axis_w_add, u->cnc_axis_w_sub})
-        connect(b, &QPushButton::clicked, this, &pelk_test::cnc_axis_step);
-    u->cnc_axis_travel_length->setText("4");
-    u->cnc_axis_feed->setText("1000");
-
-    connect(u->ar_start, &QPushButton::clicked, this, &pelk_test::ar_start_change);
-    connect(u->ar_open, &QPushButton::clicked, this, &pelk_test::ar_open_cylinder);
-    connect(u->ar_close, &QPushButton::clicked, this, &pelk_test::ar_close_cylinder);
-    connect(u->ar_home, &QPushButton::clicked, this, &pelk_test::ar_go_home);
-    connect(u->ar_get_log, &QPushButton::clicked, this, &pelk_test::ar_get_log);
-    connect(u->cnc_param_read, &QPushButton::clicked, this, &pelk_test::cnc_param_read);
-    connect(u->cnc_param_write, &QPushButton::clicked, this, &pelk_test::cnc_param_write);
-    connect(u->cnc_param_set, &QPushButton::clicked, this, &pelk_test::cnc_param_set);
-    connect(u->cnc_param_load, &QPushButton::clicked, this, &pelk_test::cnc_param_get);
-    connect(u->cbox_eth_static, &QCheckBox::stateChanged, this, &pelk_test::set_eth_connect_type);
-    connect(u->cnc_machine_id_set, &QPushButton::clicked, this, &pelk_test::cnc_set_machine_id);
-    connect(u->cnc_machine_type_set, &QPushButton::clicked, this, &pelk_test::cnc_set_machine_type);
-    connect(u->cnc_sd_mkfs, &QPushButton::clicked, this, &pelk_test::sdcard_mkfs);
-    connect(u->cnc_log_clear, &QPushButton::clicked, this, &pelk_test::sdcard_log_clear);
-    connect(u->cnc_log_read, &QPushButton::clicked, this, &pelk_test::sdcard_log_read);
-    connect(u->rgb_select, &QPushButton::clicked, this, &pelk_test::cnc_rgb_select_color);
     grp_color = make_group(this, {u->rb_color0, u->rb_color1, u->rb_color2, u->rb_color3, u->rb_color4, u->rb_color5});
     u->rb_color0->setChecked(true);
-    ctx.grp_color = grp_color;
 }
+
+// What one panel tells the others.
+void pelk_test::connect_panels()
+{
+    connect(connection.get(), &connection_panel::connected, flash.get(),
+            [this](unsigned, bool erased) { flash->set_mcu_erased(erased); });
+    connect(connection.get(), &connection_panel::connected, machine_state.get(),
+            &machine_state_panel::connection_opened);
+    connect(connection.get(), &connection_panel::connected, nc_job.get(),
+            [this](unsigned serial, bool) { nc_job->connection_opened(serial); });
+    connect(connection.get(), &connection_panel::connected, toolpath,
+            [this](unsigned serial, bool) { toolpath->connection_opened(serial); });
+    connect(connection.get(), &connection_panel::connection_closed, nc_job.get(), &nc_job_panel::connection_closed);
+    connect(flash.get(), &flash_panel::transfer_running, connection.get(), &connection_panel::set_transfer_running);
+    connect(service.get(), &service_panel::controller_log_requested, flash.get(), &flash_panel::controller_log);
+    connect(service.get(), &service_panel::card_format_requested, flash.get(), &flash_panel::format_card);
+    connect(nc_job.get(), &nc_job_panel::program_opened, machine_state.get(), &machine_state_panel::set_program_size);
+    connect(machine_state.get(), &machine_state_panel::status_shown, nc_job.get(), &nc_job_panel::status_shown);
+    connect(machine_state.get(), &machine_state_panel::idle_seen, nc_job.get(), &nc_job_panel::offer_resume);
+    connect(machine_state.get(), &machine_state_panel::results_taken, nc_job.get(), &nc_job_panel::results_taken);
+    connect(toolpath, &toolpath_preview::results_found, machine_state.get(), &machine_state_panel::take_results);
+    nc_job->set_start_gate([this](const QString& path, int line, std::function<void(bool)> go) {
+        toolpath->before_start(path, line, std::move(go));
+    });
+}
+
+bool pelk_test::board_idle() const { return first_list && board_io->outstanding() == 0; }
 
 bool pelk_test::eventFilter(QObject* watched, QEvent* event)
 {
@@ -225,8 +165,28 @@ bool pelk_test::eventFilter(QObject* watched, QEvent* event)
 
 void pelk_test::closeEvent(QCloseEvent* event)
 {
+    if (device_open && nc_job->job_running()) {
+        const QByteArray text = tr("加工进行中，关闭窗口？").toLocal8Bit();
+        const QByteArray details =
+            tr("控制器按SD卡上的副本继续加工，不受关闭影响；再次连接后可在此查看或停止。").toLocal8Bit();
+        if (confirm_box(this, text.constData(), details.constData()) != QMessageBox::Ok) {
+            event->ignore();
+            return;
+        }
+    }
     device_open = false;
     event->accept();
+}
+
+void pelk_test::changeEvent(QEvent* event)
+{
+    // A language change: the form's captions, then the ones a panel sets from its state.
+    if (event->type() == QEvent::LanguageChange && connection) {
+        retranslate_form(*ui, this);
+        add_field_hints(ui.get());
+        connection->retranslate();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 // Each slot hands its work to the panel that owns it.

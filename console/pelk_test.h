@@ -1,8 +1,9 @@
-// The console's one window. It works on the board object it is given (the
-// library's default board in the program; a board on a simulated one in
-// tests), owns the worker, the timers, the button groups and the flags,
-// wires the form's signals to its slots, and hands every slot to the panel
-// that does the work.
+// The console's one window: a switchboard. It works on the board object it
+// is given (the library's default board in the program; a board on a
+// simulated one in tests) through one board worker on its own thread, makes
+// the form, the button groups and the timers, builds the panels (each wires
+// its own widgets), and connects the panels' signals to each other. Its
+// slots hand each action to the panel that does the work.
 #pragma once
 
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 
 class QButtonGroup;
 class QTimer;
+class board_worker;
 class connection_panel;
 class flash_panel;
 class peripheral_panel;
@@ -21,6 +23,9 @@ class nc_job_panel;
 class machine_state_panel;
 class service_panel;
 class toolpath_preview;
+namespace cnc {
+class board;
+}
 
 class pelk_test : public QMainWindow {
     Q_OBJECT
@@ -29,10 +34,23 @@ public:
     explicit pelk_test(cnc::board& board, QWidget* parent = nullptr);
     ~pelk_test() override;
 
-    // For tests and tools: the shared state and the form.
-    console_context& context() { return ctx; }
+    // For tests and tools: the form, the worker, the panels.
     Ui::pelk_testClass* form() { return ui.get(); }
+    board_worker& worker() { return *board_io; }
+    cmd_history& command_history() { return history; }
+    message_log& messages() { return log; }
+    connection_panel& connection_part() { return *connection; }
+    flash_panel& flash_part() { return *flash; }
+    nc_job_panel& nc_job_part() { return *nc_job; }
+    machine_state_panel& machine_state_part() { return *machine_state; }
+    QButtonGroup* flash_target_group() { return grp_flash_target; }
+    QButtonGroup* flash_file_type_group() { return grp_flash_file_type; }
+    QButtonGroup* tool_change_type_group() { return grp_tool_change_type; }
+    QButtonGroup* run_state_group() { return grp_run_state; }
+    QButtonGroup* colour_group() { return grp_color; }
     toolpath_preview* preview() { return toolpath; }
+    // The first discovery has answered and no board request waits for its answer.
+    bool board_idle() const;
 
 public slots:
     int sf_select_file();
@@ -90,17 +108,20 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // While a job runs the window asks first: the board carries on alone.
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    void connect_signals_and_groups();
+    void make_groups();
+    void connect_panels();
 
     std::unique_ptr<Ui::pelk_testClass> ui;
-    console_context ctx;
     message_log log;
     cmd_history history;
+    std::unique_ptr<board_worker> board_io;
+    console_context ctx;
 
-    task_request_thread* task_thread = nullptr;
     QTimer* state_timer = nullptr;
     QTimer* progress_timer = nullptr;
     QButtonGroup* grp_flash_target = nullptr;
@@ -108,6 +129,7 @@ private:
     QButtonGroup* grp_tool_change_type = nullptr;
     QButtonGroup* grp_run_state = nullptr;
     QButtonGroup* grp_color = nullptr;
+    bool first_list = false;  // the first discovery has answered
 
     std::unique_ptr<connection_panel> connection;
     std::unique_ptr<flash_panel> flash;

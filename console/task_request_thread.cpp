@@ -74,6 +74,7 @@ void task_request_thread::run()
         }
         if (job.type == TASK_FLASH) {
             int result = run_flash(job.flash);
+            emit progress_changed(done_bytes.load(std::memory_order_relaxed));  // where it stopped
             emit task_finished(int(job.flash.target), result);
         } else if (job.type == TASK_CNC) {
             int result = 0;
@@ -96,7 +97,7 @@ int task_request_thread::run_flash(_flash_msg& msg)
     case FLASH_TARGET_APP: {
         cnc::transfer_observer observer;
         if (shows_progress(msg))
-            observer = [this](uint64_t done, uint64_t) { done_bytes.store(done, std::memory_order_relaxed); };
+            observer = [this](uint64_t done, uint64_t total) { report_progress(done, done >= total); };
         return cnc::run_transfer(board, msg, observer);
     }
     // Staging a drive image leaves the bar alone: it shows the board's update.
@@ -117,15 +118,24 @@ int task_request_thread::follow_drive_update(const _flash_msg& msg, int result)
     const uint64_t lead = msg.size < cnc::UPDATE_PROGRESS_LEAD ? cnc::UPDATE_PROGRESS_LEAD : 0;
     const cnc::update_outcome out =
         cnc::follow_update(board, msg.size, cnc::update_limits{poll_interval_ms, stall_ms}, [&](uint64_t shown) {
-            done_bytes.store(shown + lead, std::memory_order_relaxed);
+            report_progress(shown + lead);
             return !isInterruptionRequested();
         });
     switch (out.end) {
     case cnc::update_end::finished:
     case cnc::update_end::stopped: return result;
-    case cnc::update_end::board_failed: done_bytes.store(0, std::memory_order_relaxed); return result;
+    case cnc::update_end::board_failed: report_progress(0, true); return result;
     case cnc::update_end::stalled: return PELK_ERR_COMMAND;
     case cnc::update_end::read_failed: return out.result;
     }
     return result;
+}
+
+void task_request_thread::report_progress(uint64_t done, bool last)
+{
+    done_bytes.store(done, std::memory_order_relaxed);
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now - last_report < std::chrono::milliseconds(50)) return;
+    last_report = now;
+    emit progress_changed(done);
 }

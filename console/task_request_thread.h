@@ -6,6 +6,7 @@
 #include <QList>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,8 @@ public:
 signals:
     void task_finished(int target, int result);
     void cnc_task_finished(int type, int result);
+    // The progress counter, at most every 50 ms and at a transfer's end.
+    void progress_changed(quint64 done);
 
 protected:
     void run() override;
@@ -56,9 +59,12 @@ protected:
 private:
     int run_flash(_flash_msg& msg);
     int follow_drive_update(const _flash_msg& msg, int result);
+    // Sets the counter; reports it unless the last report is under 50 ms old.
+    void report_progress(uint64_t done, bool last = false);
 
     cnc::board& board;
     std::atomic<uint64_t> done_bytes{0};
+    std::chrono::steady_clock::time_point last_report{};  // worker thread only
     task_request request{};
     // The standard mutex and condition (rather than Qt's) are the ones the
     // thread sanitizer understands, so its checks of the console stay exact.

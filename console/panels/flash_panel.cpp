@@ -7,11 +7,12 @@
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QProgressBar>
+#include <QPushButton>
 #include <cstring>
 
 #include "flash_capacity.h"
 #include "message_log.h"
-#include "task_request_thread.h"
+#include "board_worker.h"
 #include "ui_pelk_test.h"
 
 namespace {
@@ -28,6 +29,8 @@ constexpr int target_dc = 5;
 constexpr int max_file_size = 0x7FFFFFF0;
 constexpr int ms_per_day = 24 * 60 * 60 * 1000;
 const char read_dir[] = "./read_file/";
+const char controller_log_name[] = "cnc_log.txt";
+constexpr uint32_t sd_format_op = 9;
 
 file_chooser& chooser()
 {
@@ -48,7 +51,17 @@ int elapsed_ms(const QTime& start)
 
 void set_file_chooser(file_chooser c) { chooser() = std::move(c); }
 
-flash_panel::flash_panel(console_context& ctx) : ctx(ctx) {}
+flash_panel::flash_panel(const console_context& c, QButtonGroup* target, QButtonGroup* file_type, QObject* parent)
+    : QObject(parent), ctx(c), target_group(target), file_type_group(file_type)
+{
+    auto* u = ctx.ui;
+    connect(u->sf_select, &QPushButton::clicked, this, &flash_panel::sf_select_file);
+    connect(u->sf_update, &QPushButton::clicked, this, &flash_panel::sf_update);
+    connect(u->sf_earse, &QPushButton::clicked, this, &flash_panel::sf_earse);
+    connect(u->sf_read, &QPushButton::clicked, this, &flash_panel::sf_read);
+    connect(ctx.worker, &board_worker::progress, this, [this](quint64 bytes) { done = bytes; });
+    connect(ctx.worker, &board_worker::task_finished, this, &flash_panel::sf_stop);
+}
 
 QString flash_panel::choose_file()
 {
@@ -82,25 +95,24 @@ void flash_panel::submit(const _flash_msg& msg, const char* action)
     std::memset(static_cast<void*>(&req), 0, sizeof req);
     req.type = TASK_FLASH;
     req.flash = msg;
-    ctx.task_thread->add_request(req);  // a full queue drops the request, as the worker defines
+    ctx.worker->submit(req);  // a full queue drops the request, as the worker defines
     ctx.log->log_message("SF", nullptr, "%s flash %s start....", target_label(int(msg.target)), action);
-    ctx.sf_time = QTime::currentTime();
+    sf_time = QTime::currentTime();
     set_buttons_enabled(false);
 }
 
 void flash_panel::set_buttons_enabled(bool on)
 {
-    for (QWidget* w : {static_cast<QWidget*>(ctx.ui->btn_eth_connect), static_cast<QWidget*>(ctx.ui->sf_update),
-                       static_cast<QWidget*>(ctx.ui->sf_earse), static_cast<QWidget*>(ctx.ui->sf_read)})
-        w->setEnabled(on);
+    for (QWidget* w : {ctx.ui->sf_update, ctx.ui->sf_earse, ctx.ui->sf_read}) w->setEnabled(on);
+    emit transfer_running(!on);
 }
 
 int flash_panel::sf_update()
 {
     if (!device_open) return 0;
-    const int target = ctx.grp_flash_target->checkedId();
+    const int target = target_group->checkedId();
     const QString path = ctx.ui->sf_file_path->text();
-    if (target == target_mcu && !ctx.mcu_erased) {
+    if (target == target_mcu && !mcu_erased) {
         ctx.log->log_message("SF", nullptr, "please click erase before update mcu ....");
         return 1;
     }
@@ -144,7 +156,7 @@ int flash_panel::sf_update()
 int flash_panel::sf_earse()
 {
     if (!device_open) return 0;
-    const int target = ctx.grp_flash_target->checkedId();
+    const int target = target_group->checkedId();
     if (target == target_spindle || target == target_dc) return 0;
     _flash_msg msg;
     std::memset(static_cast<void*>(&msg), 0, sizeof msg);
@@ -181,9 +193,9 @@ bool flash_panel::overwrites_source(const QString& dest) const
 int flash_panel::sf_read()
 {
     if (!device_open) return 0;
-    const int target = ctx.grp_flash_target->checkedId();
+    const int target = target_group->checkedId();
     if (target == target_spindle || target == target_dc) return 0;
-    const int file_type = ctx.grp_flash_file_type->checkedId();
+    const int file_type = file_type_group->checkedId();
     const QString dest = read_back_path(target, file_type, ctx.ui->sf_file_path->text());
 
     _flash_msg msg;
@@ -209,7 +221,7 @@ int flash_panel::sf_read()
 int flash_panel::sf_stop(int id, int ret)
 {
     ctx.log->log_message("SF", nullptr, "%s flash handle complete. %d-%s,use time %d ms...", target_label(id), ret,
-                         ret != 0 ? "failed" : "success", elapsed_ms(ctx.sf_time));
+                         ret != 0 ? "failed" : "success", elapsed_ms(sf_time));
     set_buttons_enabled(true);
     return 1;
 }
@@ -217,7 +229,6 @@ int flash_panel::sf_stop(int id, int ret)
 int flash_panel::sf_timer_update_bar()
 {
     if (!device_open) return 0;
-    const uint64_t done = ctx.task_thread ? ctx.task_thread->progress() : 0;
     ctx.ui->sf_update_bar->setValue(int(done < sf_total ? done : sf_total));
     return 1;
 }
@@ -225,7 +236,29 @@ int flash_panel::sf_timer_update_bar()
 void flash_panel::reset_bar(uint32_t total)
 {
     sf_total = total;
-    if (ctx.task_thread) ctx.task_thread->reset_progress();
+    done = 0;
     ctx.ui->sf_update_bar->reset();
     ctx.ui->sf_update_bar->setRange(0, int(total));
+}
+
+void flash_panel::controller_log(bool clear)
+{
+    ctx.ui->sf_type_sd->setChecked(true);
+    ctx.ui->sf_file_type_txt->setChecked(true);
+    ctx.ui->sf_file_path->setText(controller_log_name);
+    if (clear)
+        sf_earse();
+    else
+        sf_read();  // does nothing while no connection is open
+}
+
+void flash_panel::format_card()
+{
+    task_request req;
+    std::memset(static_cast<void*>(&req), 0, sizeof req);
+    req.type = TASK_FLASH;
+    req.flash.target = FLASH_TARGET_SDCARD;
+    req.flash.op = sd_format_op;
+    ctx.worker->submit(req);
+    sf_time = QTime::currentTime();
 }

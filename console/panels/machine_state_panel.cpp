@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QtDebug>
 #include <algorithm>
 #include <climits>
@@ -15,6 +16,7 @@
 #include <cstring>
 
 #include "message_boxes.h"
+#include "logged_call.h"
 #include "message_log.h"
 #include "ui_pelk_test.h"
 
@@ -29,7 +31,22 @@ int bar_value(uint32_t v, const QProgressBar* bar) { return int(std::min<uint32_
 
 }  // namespace
 
-machine_state_panel::machine_state_panel(console_context& ctx) : ctx(ctx) {}
+machine_state_panel::machine_state_panel(const console_context& c, QButtonGroup* run_state, QObject* parent)
+    : QObject(parent), ctx(c), run_state(run_state)
+{
+    connect(ctx.worker, &board_worker::polled, this, &machine_state_panel::polled);
+    auto* u = ctx.ui;
+    for (QPushButton* b : {u->cnc_axis_x_add, u->cnc_axis_x_sub, u->cnc_axis_y_add, u->cnc_axis_y_sub,
+                           u->cnc_axis_z_add, u->cnc_axis_z_sub, u->cnc_axis_a_add, u->cnc_axis_a_sub,
+                           u->cnc_axis_b_add, u->cnc_axis_b_sub, u->cnc_axis_c_add, u->cnc_axis_c_sub,
+                           u->cnc_axis_u_add, u->cnc_axis_u_sub, u->cnc_axis_v_add, u->cnc_axis_v_sub,
+                           u->cnc_axis_w_add, u->cnc_axis_w_sub})
+        connect(b, &QPushButton::clicked, this, [this, b] { cnc_axis_step(b); });
+    u->cnc_axis_travel_length->setText("4");
+    u->cnc_axis_feed->setText("1000");
+}
+
+void machine_state_panel::connection_opened() { shown_alarm = 0; }
 
 void machine_state_panel::cnc_timer_update_state()
 {
@@ -37,37 +54,43 @@ void machine_state_panel::cnc_timer_update_state()
         shown_alarm = 0;  // a new connection shows a standing alarm once more
         return;
     }
-    // A standing alarm is shown once more to each new connection.
-    if (ctx.newly_connected && !connection_seen) shown_alarm = 0;
-    connection_seen = ctx.newly_connected;
-    std::memset(&status, 0, sizeof status);
-    if (ctx.board.cnc_get_status(&status) != 0) return;
-    // This poll works on its own copy: a poll that falls due while one of
-    // its boxes is open runs whole and refills the member.
-    const cnc_status now = status;
-    show_status(now);
+    if (asking) return;  // a late answer is not asked for twice
+    asking = true;
+    ctx.worker->poll();
+}
 
-    // Polls keep running while a modal box of an earlier poll is open (the
-    // box runs the event loop); they update the display but open no box
-    // of their own on top of it.
+void machine_state_panel::polled(const board_poll& p)
+{
+    asking = false;
+    if (!device_open || p.result != 0) return;
+    // This answer works on its own copy: one that arrives while a box of an
+    // earlier one is open is shown whole and refills the member.
+    status = p.status;
+    const cnc_status now = p.status;
+    show_status(now);
+    emit status_shown(now);
+
+    // Answers keep coming while a modal box of an earlier one is open (the
+    // box runs the event loop); they update the display but open no box of
+    // their own on top of it.
     if (now.alarm_code == 0)
         shown_alarm = 0;
     else if (!box_open)
         raise_alarm(now.alarm_code);
     if (!device_open) return;  // the link went while the box was open
 
-    uint32_t bytes = std::min(now.download_bytes, ctx.nc_file_size);
+    uint32_t bytes = std::min(now.download_bytes, program_size);
     ctx.ui->cnc_nc_download->setValue(bar_value(bytes, ctx.ui->cnc_nc_download));
 
-    if (now.run_state == 0 && ctx.nc_job && !box_open) {
-        char name[CNC_JOB_NAME_LEN + 1] = {};
-        std::memcpy(name, now.job_name, CNC_JOB_NAME_LEN);  // the record's name need not end in a zero
+    if (now.run_state == 0 && !box_open) {
+        // The record's name need not end in a zero.
+        QByteArray name(now.job_name, int(strnlen(now.job_name, CNC_JOB_NAME_LEN)));
         box_open = true;  // the resume question may be asked
-        ctx.nc_job->offer_resume(name, now.run_line, now.resume_pending);
+        emit idle_seen(name, now.run_line, now.resume_pending);
         box_open = false;
         if (!device_open) return;
     }
-    read_results();
+    if (!p.results.isEmpty()) take_results(p.results);
 }
 
 void machine_state_panel::show_status(const cnc_status& s)
@@ -96,7 +119,7 @@ void machine_state_panel::show_status(const cnc_status& s)
     u->cnc_state_tool0->setText(QString::number(s.tool_numbers & 0xFF));
     u->cnc_state_tool1->setText(QString::number(s.tool_numbers >> 8));
     for (int bit = 0; bit < run_state_bits; ++bit)
-        if (QAbstractButton* b = ctx.grp_run_state->button(bit)) b->setChecked(s.run_state & (1u << bit));
+        if (QAbstractButton* b = run_state->button(bit)) b->setChecked(s.run_state & (1u << bit));
     u->cnc_run_state_idle->setChecked(s.run_state == 0);
 }
 
@@ -111,20 +134,13 @@ void machine_state_panel::raise_alarm(uint16_t code)
     box_open = false;
 }
 
-void machine_state_panel::read_results()
+void machine_state_panel::take_results(const QByteArray& text)
 {
-    // Read aside with room for the terminating zero, so the shared buffer
-    // always holds whole, terminated text: a failed read leaves the previous
-    // text, a short one is not followed by the rest of a longer old one.
-    uint16_t len = 0;
-    auto* buf = reinterpret_cast<uint8_t*>(scratch.data());
-    if (ctx.board.cnc_get_results(buf, uint16_t(scratch.size() - 1), &len) != 0) return;
-    if (len == 0) return;  // nothing new since the last read
-    len = std::min<uint16_t>(len, uint16_t(scratch.size() - 1));
-    std::memcpy(ctx.results_buffer, scratch.data(), len);
-    ctx.results_buffer[len] = '\0';
-    ctx.log->log_message(nullptr, nullptr, "get results.\n%s", ctx.results_buffer);
-    store_probe_results(ctx.results_buffer);
+    // Up to its first zero: the board's text is C text.
+    last_results = QByteArray(text.constData(), int(strnlen(text.constData(), size_t(text.size()))));
+    ctx.log->log_message(nullptr, nullptr, "get results.\n%s", last_results.constData());
+    store_probe_results(last_results.constData());
+    emit results_taken(last_results);
 }
 
 void machine_state_panel::store_probe_results(const char* text)
@@ -171,7 +187,7 @@ void machine_state_panel::jog_axis(const QString& axis, const QString& sign, con
     float move = sign.isEmpty() ? 0 + d : 0 - d;
     long long steps = static_cast<long long>(move);  // toward zero
     QByteArray line = ("G1 " + axis + QString::number(steps) + " F" + feed).toUtf8();
-    ctx.log->log_message(nullptr, nullptr, "%s", line.constData());
-    int rc = ctx.board.cnc_parser(line.constData());
-    ctx.log->log_message(nullptr, nullptr, "%s", rc != 0 ? "failed" : "success");
+    logged_call(
+        ctx, this, nullptr, line, [line](cnc::board& b) { return b.cnc_parser(line.constData()); }, {},
+        result_line::without_stop);
 }

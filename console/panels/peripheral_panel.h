@@ -7,11 +7,16 @@
 // An empty function restores the real dialog.
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
+#include <QObject>
 #include <cstdint>
 #include <functional>
 
-struct console_context;
+#include "cnc_board.h"
+#include "console_context.h"
+
+class QButtonGroup;
 class QWidget;
 
 using colour_chooser = std::function<QColor(QWidget* parent, const QColor& initial)>;
@@ -21,11 +26,14 @@ void set_colour_chooser(colour_chooser chooser);
 // bits 9-6 (0-15), blue in bits 2-0 (0-7), each scaled down from 0-255.
 uint16_t pack_rgb(int red, int green, int blue);
 
-class peripheral_panel {
+class peripheral_panel : public QObject {
+    Q_OBJECT
 public:
     static constexpr int strip_leds = 48;
 
-    explicit peripheral_panel(console_context& ctx);
+    // tool_change_type: T, Q, T&Q (ids 0 .. 2); colour_slot: slots 0 .. 5.
+    peripheral_panel(const console_context& ctx, QButtonGroup* tool_change_type, QButtonGroup* colour_slot,
+                     QObject* parent = nullptr);
 
     int mcu_set_rgb_fh(int rgb);
     int mcu_set_rgb_bh(int rgb);
@@ -45,9 +53,12 @@ public:
     void cnc_rgb_select_color();
 
 private:
-    void log_result(int rc);
+    // The "MCU" announcement with text, the call, the result line.
+    void send(const QByteArray& text, std::function<int(cnc::board&)> op);
     int tool_switch(bool on);
     int dust_switch(bool on);
 
-    console_context& ctx;
+    console_context ctx;
+    QButtonGroup* tool_change_type;
+    QButtonGroup* colour_slot;
 };

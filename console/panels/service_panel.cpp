@@ -1,46 +1,65 @@
 #include "service_panel.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QMainWindow>
+#include <QPushButton>
+#include <array>
 #include <cstring>
+#include <memory>
 
 #include "cnc_tasks.h"
 #include "console_context.h"
 #include "message_boxes.h"
+#include "logged_call.h"
 #include "message_log.h"
-#include "task_request_thread.h"
 #include "ui_pelk_test.h"
 
 namespace {
 
-constexpr uint32_t sd_format_op = 9;
 const char ar_log_path[] = "./read_file/ar_log.txt";
-const char controller_log[] = "cnc_log.txt";
 
 int field_value(const QLineEdit* edit) { return edit->text().toInt(); }
 
 }  // namespace
 
-service_panel::service_panel(console_context& ctx) : ctx(ctx) {}
+service_panel::service_panel(const console_context& c, QObject* parent) : QObject(parent), ctx(c)
+{
+    auto* u = ctx.ui;
+    connect(u->ar_start, &QPushButton::clicked, this, &service_panel::ar_start_change);
+    connect(u->ar_open, &QPushButton::clicked, this, &service_panel::ar_open_cylinder);
+    connect(u->ar_close, &QPushButton::clicked, this, &service_panel::ar_close_cylinder);
+    connect(u->ar_home, &QPushButton::clicked, this, &service_panel::ar_go_home);
+    connect(u->ar_get_log, &QPushButton::clicked, this, &service_panel::ar_get_log);
+    connect(u->cnc_param_read, &QPushButton::clicked, this, &service_panel::cnc_param_read);
+    connect(u->cnc_param_write, &QPushButton::clicked, this, &service_panel::cnc_param_write);
+    connect(u->cnc_param_set, &QPushButton::clicked, this, &service_panel::cnc_param_set);
+    connect(u->cnc_param_load, &QPushButton::clicked, this, &service_panel::cnc_param_get);
+    connect(u->cnc_machine_id_set, &QPushButton::clicked, this, &service_panel::cnc_set_machine_id);
+    connect(u->cnc_machine_type_set, &QPushButton::clicked, this, &service_panel::cnc_set_machine_type);
+    connect(u->cnc_sd_mkfs, &QPushButton::clicked, this, &service_panel::sdcard_mkfs);
+    connect(u->cnc_log_clear, &QPushButton::clicked, this, &service_panel::sdcard_log_clear);
+    connect(u->cnc_log_read, &QPushButton::clicked, this, &service_panel::sdcard_log_read);
+}
 
-void service_panel::log_result(int rc) { ctx.log->log_message(nullptr, nullptr, "%s.", rc == 0 ? "success" : "failed"); }
-
-void service_panel::log_ar_result(int rc) { ctx.log->log_message(nullptr, nullptr, "%s", rc == 0 ? "success" : "failed"); }
+void service_panel::send(const QByteArray& text, std::function<int(cnc::board&)> op, result_line shape,
+                         std::function<void(int)> after)
+{
+    logged_call(ctx, this, "CNC", text, std::move(op), std::move(after), shape);
+}
 
 void service_panel::cnc_param_read()
 {
     if (!device_open) return;
-    ctx.log->log_message("CNC", nullptr, "read parameter...");
-    log_result(ctx.board.cnc_read_param());
+    send("read parameter...", [=](cnc::board& b) { return b.cnc_read_param(); });
 }
 
 void service_panel::cnc_param_write()
 {
     if (!device_open) return;
-    ctx.log->log_message("CNC", nullptr, "write parameter...");
-    log_result(ctx.board.cnc_write_param());
+    send("write parameter...", [=](cnc::board& b) { return b.cnc_write_param(); });
 }
 
 // Blocks 0 and 1 hold stored tables; 2 and above are ignored, while a
@@ -50,8 +69,7 @@ void service_panel::cnc_param_set()
     if (!device_open) return;
     int n = field_value(ctx.ui->cnc_param_set_num);
     if (n >= 2) return;
-    ctx.log->log_message("CNC", nullptr, "save parameter to flash block %d...", n);
-    log_result(ctx.board.cnc_save_param(uint32_t(n)));
+    send(QString::asprintf("save parameter to flash block %d...", n).toUtf8(), [=](cnc::board& b) { return b.cnc_save_param(uint32_t(n)); });
 }
 
 void service_panel::cnc_param_get()
@@ -59,8 +77,7 @@ void service_panel::cnc_param_get()
     if (!device_open) return;
     int n = field_value(ctx.ui->cnc_param_set_num);
     if (n >= 2) return;
-    ctx.log->log_message("CNC", nullptr, "load parameter to cnc %d...", n);
-    log_result(ctx.board.cnc_load_param(uint32_t(n)));
+    send(QString::asprintf("load parameter to cnc %d...", n).toUtf8(), [=](cnc::board& b) { return b.cnc_load_param(uint32_t(n)); });
 }
 
 QByteArray service_panel::identifier_bytes(const QString& text)
@@ -83,15 +100,16 @@ void service_panel::cnc_set_machine_id()
 {
     if (!device_open) return;
     const QString text = ctx.ui->cnc_machine_id->text();
-    ctx.log->log_message("CNC", nullptr, "write machine id [%s]...", text.toUtf8().constData());
+    const QByteArray announce = "write machine id [" + text.toUtf8() + "]...";
     if (text.isEmpty()) {
+        ctx.log->log_message("CNC", nullptr, "%s", announce.constData());
         ctx.log->log_message("CNC", nullptr, "write machine id err, is null");
         return;
     }
-    uint8_t record[cnc::USER_ID_FIELD] = {};
+    std::array<uint8_t, cnc::USER_ID_FIELD> record{};
     const QByteArray id = identifier_bytes(text);
-    std::memcpy(record, id.constData(), std::size_t(id.size()));
-    log_result(ctx.board.cnc_write_user_data(record, 0, cnc::USER_ID_FIELD));
+    std::memcpy(record.data(), id.constData(), std::size_t(id.size()));
+    send(announce, [record](cnc::board& b) mutable { return b.cnc_write_user_data(record.data(), 0, cnc::USER_ID_FIELD); });
 }
 
 // The combo lists the machine types in the order the board library gives
@@ -103,8 +121,9 @@ void service_panel::cnc_set_machine_type()
     const auto& types = cnc::machine_types();
     int index = ctx.ui->cnc_machine_type->currentIndex();
     if (index < 0 || index >= int(types.size())) return;
-    ctx.log->log_message("CNC", nullptr, "write machine type [%s]...", types[std::size_t(index)].name);
-    log_result(cnc::write_machine_type(ctx.board, types[std::size_t(index)].code));
+    const uint8_t code = types[std::size_t(index)].code;
+    send(QString::asprintf("write machine type [%s]...", types[std::size_t(index)].name).toUtf8(),
+         [code](cnc::board& b) { return cnc::write_machine_type(b, code); });
 }
 
 bool service_panel::ar_ready(const char* closed_line)
@@ -122,78 +141,64 @@ void service_panel::ar_start_change()
         ctx.log->log_message("CNC", nullptr, "ar start pad(%d) != stop pad(%d)", s, e);
         return;
     }
-    ctx.log->log_message("CNC", nullptr, "ar change pad form %d to %d", s, e);
-    log_ar_result(ctx.board.cnc_ar_change_pad(uint8_t(s), uint8_t(e)));
+    send(QString::asprintf("ar change pad form %d to %d", s, e).toUtf8(), [=](cnc::board& b) { return b.cnc_ar_change_pad(uint8_t(s), uint8_t(e)); }, result_line::without_stop);
 }
 
 void service_panel::ar_close_cylinder()
 {
     if (!ar_ready("dev not open")) return;
-    ctx.log->log_message("CNC", nullptr, "ar close cylinder");
-    log_ar_result(ctx.board.cnc_ar_cylinder(false));
+    send("ar close cylinder", [=](cnc::board& b) { return b.cnc_ar_cylinder(false); }, result_line::without_stop);
 }
 
 void service_panel::ar_open_cylinder()
 {
     if (!ar_ready("dev not open")) return;
-    ctx.log->log_message("CNC", nullptr, "ar open cylinder");
-    log_ar_result(ctx.board.cnc_ar_cylinder(true));
+    send("ar open cylinder", [=](cnc::board& b) { return b.cnc_ar_cylinder(true); }, result_line::without_stop);
 }
 
 void service_panel::ar_go_home()
 {
     if (!ar_ready("dev not open")) return;
-    ctx.log->log_message("CNC", nullptr, "ar home");
-    log_ar_result(ctx.board.cnc_ar_home());
+    send("ar home", [=](cnc::board& b) { return b.cnc_ar_home(); }, result_line::without_stop);
 }
 
 void service_panel::ar_get_log()
 {
     if (!ar_ready("dev not open")) return;
-    char text[ar_log_size] = {};
-    ctx.log->log_message("CNC", nullptr, "ar get log");
-    int rc = ctx.board.cnc_ar_get_log(text, ar_log_size);
-    log_ar_result(rc);
-    if (rc != 0) return;
-    // The log fills the buffer without a terminator when it is that long.
-    // The folder is not made here: without it nothing is written.
-    QFile out(ar_log_path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
-    out.write(text, qint64(strnlen(text, sizeof text)));
+    auto text = std::make_shared<std::array<char, ar_log_size>>();
+    send(
+        "ar get log", [text](cnc::board& b) { return b.cnc_ar_get_log(text->data(), ar_log_size); },
+        result_line::without_stop,
+        [text](int rc) {
+            if (rc != 0) return;
+            // The log fills the buffer without a terminator when it is that
+            // long. The folder is not made here: without it nothing is written.
+            QFile out(ar_log_path);
+            if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) return;
+            out.write(text->data(), qint64(strnlen(text->data(), text->size())));
+        });
 }
 
 void service_panel::sdcard_mkfs()
 {
     if (!device_open) return;
-    if (confirm_box(ctx.window, "确认格式化SD卡？", "!!格式化SD期间,请不要进行加工操作!!") != QMessageBox::Ok) return;
-    task_request req;
-    std::memset(static_cast<void*>(&req), 0, sizeof req);
-    req.type = TASK_FLASH;
-    req.flash.target = FLASH_TARGET_SDCARD;
-    req.flash.op = sd_format_op;
-    ctx.task_thread->add_request(req);
-    ctx.sf_time = QTime::currentTime();
+    const QByteArray question = QCoreApplication::translate("service_panel", "确认格式化SD卡？").toLocal8Bit();
+    const QByteArray warning =
+        QCoreApplication::translate("service_panel", "!!格式化SD期间,请不要进行加工操作!!").toLocal8Bit();
+    if (confirm_box(ctx.window, question.constData(), warning.constData()) != QMessageBox::Ok) return;
+    emit card_format_requested();
     ctx.log->log_message(nullptr, nullptr, "sdcard mkfs...\r\n");
-}
-
-void service_panel::select_controller_log()
-{
-    ctx.ui->sf_type_sd->setChecked(true);
-    ctx.ui->sf_file_type_txt->setChecked(true);
-    ctx.ui->sf_file_path->setText(controller_log);
 }
 
 void service_panel::sdcard_log_clear()
 {
     if (!device_open) return;
-    select_controller_log();
-    ctx.flash->sf_earse();
+    emit controller_log_requested(true);
     ctx.log->log_message(nullptr, nullptr, "clear log...\r\n");
 }
 
 void service_panel::sdcard_log_read()
 {
-    select_controller_log();
-    ctx.flash->sf_read();  // does nothing while no connection is open
+    emit controller_log_requested(false);  // nothing is read while no connection is open
     ctx.log->log_message(nullptr, nullptr, "read log...\r\n");
 }

@@ -3,16 +3,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <functional>
 
-struct console_context;
+#include "cnc_board.h"
+#include "console_context.h"
+#include "logged_call.h"
 
-class service_panel {
+class service_panel : public QObject {
+    Q_OBJECT
 public:
     static constexpr int id_max = 15;  // identifier bytes kept; the field's 16th stays zero
     static constexpr int ar_log_size = 4000;
 
-    explicit service_panel(console_context& ctx);
+    explicit service_panel(const console_context& ctx, QObject* parent = nullptr);
 
     void cnc_param_read();
     void cnc_param_write();
@@ -33,12 +38,18 @@ public:
     // id_max bytes.
     static QByteArray identifier_bytes(const QString& text);
 
-private:
-    void log_result(int rc);     // "success." / "failed."
-    void log_ar_result(int rc);  // the changer's lines carry no full stop
-    bool ar_ready(const char* closed_line);
-    // Checks the SD target and the txt type and names the controller log.
-    void select_controller_log();
+signals:
+    // The controller's log file on the card: erase it (clear) or read it back.
+    void controller_log_requested(bool clear);
+    // Format the card (confirmed).
+    void card_format_requested();
 
-    console_context& ctx;
+private:
+    // The "CNC" announcement, the call, the result line (the changer's lines
+    // carry no full stop), then after.
+    void send(const QByteArray& text, std::function<int(cnc::board&)> op,
+              result_line shape = result_line::with_stop, std::function<void(int)> after = {});
+    bool ar_ready(const char* closed_line);
+
+    console_context ctx;
 };

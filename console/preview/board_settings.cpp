@@ -5,8 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "machine_state_panel.h"
-#include "message_log.h"
 #include "cnc_board.h"
 
 namespace {
@@ -42,19 +40,24 @@ bool settings_from_result(const QByteArray& text, gcode::machine_settings& out, 
     return true;
 }
 
-machine_settings_source read_machine_settings(cnc::board& dev, bool open, message_log* log)
+settings_reply ask_machine_settings(cnc::board& dev, bool open)
+{
+    settings_reply r;
+    if (!open) return r;
+    r.asked = true;
+    read_result(dev, r.waiting);
+    r.answered = dev.cnc_parser("$$") == 0 && read_result(dev, r.answer);
+    return r;
+}
+
+machine_settings_source settings_from_reply(const settings_reply& reply)
 {
     machine_settings_source s;
-    if (!open) return s;
-    QByteArray waiting, answer;
-    if (read_result(dev, waiting) && !waiting.isEmpty() && log) {
-        log->log_message(nullptr, nullptr, "get results.\n%s", waiting.constData());
-        machine_state_panel::store_probe_results(waiting.constData());
-    }
-    if (dev.cnc_parser("$$") != 0 || !read_result(dev, answer)) {
+    if (!reply.asked) return s;
+    if (!reply.answered) {
         s.why = "the board did not answer \"$$\"";
         return s;
     }
-    s.from_board = settings_from_result(answer, s.settings, &s.why);
+    s.from_board = settings_from_result(reply.answer, s.settings, &s.why);
     return s;
 }

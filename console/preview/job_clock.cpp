@@ -1,5 +1,6 @@
 #include "job_clock.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -62,10 +63,12 @@ QString job_clock::text(double now) const
     if (!plan_) return {};
     switch (phase_) {
     case phase::running:
-        return QString::fromUtf8("已用 %1  剩余 %2").arg(format_duration(elapsed(now)), format_duration(remaining(now)));
+        return QCoreApplication::translate("job_clock", "已用 %1  剩余 %2")
+            .arg(format_duration(elapsed(now)), format_duration(remaining(now)));
     case phase::ended:
-        return QString::fromUtf8("用时 %1  预计 %2").arg(format_duration(actual()), format_duration(estimate()));
+        return QCoreApplication::translate("job_clock", "用时 %1  预计 %2")
+            .arg(format_duration(actual()), format_duration(estimate()));
     default:
-        return QString::fromUtf8("预计 %1").arg(format_duration(estimate()));
+        return QCoreApplication::translate("job_clock", "预计 %1").arg(format_duration(estimate()));
     }
 }

@@ -1,13 +1,14 @@
 #include "toolpath_preview.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QToolButton>
 
-#include "console_context.h"
+#include "board_worker.h"
 #include "message_log.h"
 #include "start_check.h"
 #include "toolpath_view.h"
@@ -24,7 +25,7 @@ double number(const QLineEdit* e) { return e->text().toDouble(); }
 
 }  // namespace
 
-toolpath_preview::toolpath_preview(console_context& c, QStatusBar* bar) : QObject(c.window), ctx(c)
+toolpath_preview::toolpath_preview(const console_context& c, QStatusBar* bar) : QObject(c.window), ctx(c)
 {
     wall_.start();
     win_ = new toolpath_window(ctx.window);
@@ -32,25 +33,27 @@ toolpath_preview::toolpath_preview(console_context& c, QStatusBar* bar) : QObjec
     connect(&loader_, &toolpath_loader::loaded, this, &toolpath_preview::adopt);
     connect(&loader_, &toolpath_loader::cancelled, this, [this](const QString& path) {
         progress_.stop();
-        win_->load_ended(QString::fromUtf8("已取消: %1").arg(QFileInfo(path).fileName()));
+        win_->load_cancelled(path);
     });
     connect(&loader_, &toolpath_loader::failed, this, [this](const QString& path) {
         progress_.stop();
-        win_->load_ended(QString::fromUtf8("无法读取: %1").arg(path));
+        win_->load_failed(path);
     });
 
     // Kept to the bar's own height: the form's geometry stays as it is.
     int h = bar->fontMetrics().height() + 2;
     button_ = new QToolButton(bar);
-    button_->setText(QString::fromUtf8("刀路预览"));
+    button_->setObjectName("preview_button");
     button_->setAutoRaise(true);
     button_->setMaximumHeight(h);
     button_->setFocusPolicy(Qt::NoFocus);
     time_ = new QLabel(bar);
+    time_->setObjectName("job_time");
     time_->setMaximumHeight(h);
     bar->addPermanentWidget(time_);
     bar->addPermanentWidget(button_);
     connect(button_, &QToolButton::clicked, this, &toolpath_preview::open_window);
+    retranslate();
 
     settle_.setSingleShot(true);
     settle_.setInterval(settle_ms);
@@ -71,7 +74,7 @@ toolpath_preview::toolpath_preview(console_context& c, QStatusBar* bar) : QObjec
     tick_.setInterval(tick_ms);
     connect(&tick_, &QTimer::timeout, this, [this] {
         // A job's end is only seen on the connection it ran on.
-        if (!device_open || ctx.newly_connected) {
+        if (!device_open || connection_ != seen_connection_) {
             clock_.abandon();
             tick_.stop();
         }
@@ -80,6 +83,19 @@ toolpath_preview::toolpath_preview(console_context& c, QStatusBar* bar) : QObjec
 }
 
 toolpath_preview::~toolpath_preview() { loader_.cancel(); }
+
+bool toolpath_preview::event(QEvent* e)
+{
+    // The window hands a language change on to its children, this one included.
+    if (e->type() == QEvent::LanguageChange) retranslate();
+    return QObject::event(e);
+}
+
+void toolpath_preview::retranslate()
+{
+    button_->setText(tr("刀路预览"));
+    show_time();
+}
 
 void toolpath_preview::open_window()
 {
@@ -91,10 +107,24 @@ void toolpath_preview::path_changed()
 {
     QString path = ctx.ui->cnc_file_path->text();
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
-    settings_ = read_machine_settings(ctx.board, device_open, ctx.log);
-    open_window();
-    if (current_ && current_->matches(path, gcode::settings_text(settings_.settings))) return;
-    begin_load(path);
+    with_settings([this, path] {
+        if (ctx.ui->cnc_file_path->text() != path) return;  // typed on meanwhile: its own turn comes
+        open_window();
+        if (current_ && current_->matches(path, gcode::settings_text(settings_.settings))) return;
+        begin_load(path);
+    });
+}
+
+void toolpath_preview::with_settings(std::function<void()> then)
+{
+    const bool open = device_open;
+    ctx.worker->call<settings_reply>(
+        this, [open](cnc::board& b) { return ask_machine_settings(b, open); },
+        [this, then](settings_reply reply) {
+            if (!reply.waiting.isEmpty()) emit results_found(reply.waiting);
+            settings_ = settings_from_reply(reply);
+            then();
+        });
 }
 
 void toolpath_preview::begin_load(const QString& path)
@@ -113,9 +143,13 @@ void toolpath_preview::adopt(toolpath_ptr d)
     show_time();
 }
 
-bool toolpath_preview::before_start(const QString& path, int start_line)
+void toolpath_preview::before_start(const QString& path, int start_line, std::function<void(bool)> go)
 {
-    settings_ = read_machine_settings(ctx.board, device_open, ctx.log);
+    with_settings([this, path, start_line, go] { go(check_and_arm(path, start_line)); });
+}
+
+bool toolpath_preview::check_and_arm(const QString& path, int start_line)
+{
     std::string text = gcode::settings_text(settings_.settings);
     toolpath_ptr d = current_;
     if (!d || !d->matches(path, text)) {
@@ -141,8 +175,8 @@ void toolpath_preview::poll_seen()
     auto* u = ctx.ui;
     // A job's end is only seen on the connection it ran on: a poll from a
     // newer one (a reset and reconnect between two ticks) abandons it.
-    if (ctx.connections != seen_connection_) {
-        seen_connection_ = ctx.connections;
+    if (connection_ != seen_connection_) {
+        seen_connection_ = connection_;
         if (clock_.state() == job_clock::phase::running) {
             clock_.abandon();
             tick_.stop();

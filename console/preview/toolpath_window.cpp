@@ -1,5 +1,6 @@
 #include "toolpath_window.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,9 +12,9 @@
 
 namespace {
 
-QPushButton* small_button(const QString& text, QWidget* parent)
+QPushButton* small_button(QWidget* parent)
 {
-    auto* b = new QPushButton(text, parent);
+    auto* b = new QPushButton(parent);
     b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
@@ -33,7 +34,6 @@ QString extents_line(const gcode::check_report& r)
 
 toolpath_window::toolpath_window(QWidget* parent) : QWidget(parent, Qt::Window)
 {
-    setWindowTitle(QString::fromUtf8("刀路预览"));
     setObjectName("toolpath_window");
     resize(820, 640);
     view_ = new toolpath_view(this);
@@ -45,18 +45,23 @@ toolpath_window::toolpath_window(QWidget* parent) : QWidget(parent, Qt::Window)
     progress_->setRange(0, 1000);
     progress_->setTextVisible(false);
     progress_->setMaximumWidth(160);
-    cancel_ = small_button(QString::fromUtf8("取消"), this);
+    cancel_ = small_button(this);
+    captions_.push_back({cancel_, QT_TR_NOOP("取消")});
     connect(cancel_, &QPushButton::clicked, this, &toolpath_window::cancel_requested);
 
     auto* bar = new QHBoxLayout;
-    const std::pair<const char*, view_side> sides[] = {
-        {"俯视", view_side::top}, {"前视", view_side::front}, {"侧视", view_side::side}, {"轴测", view_side::iso}};
+    const std::pair<const char*, view_side> sides[] = {{QT_TR_NOOP("俯视"), view_side::top},
+                                                       {QT_TR_NOOP("前视"), view_side::front},
+                                                       {QT_TR_NOOP("侧视"), view_side::side},
+                                                       {QT_TR_NOOP("轴测"), view_side::iso}};
     for (auto [label, side] : sides) {
-        auto* b = small_button(QString::fromUtf8(label), this);
+        auto* b = small_button(this);
+        captions_.push_back({b, label});
         connect(b, &QPushButton::clicked, this, [this, s = side] { view_->show_side(s); });
         bar->addWidget(b);
     }
-    auto* fit = small_button(QString::fromUtf8("适合窗口"), this);
+    auto* fit = small_button(this);
+    captions_.push_back({fit, QT_TR_NOOP("适合窗口")});
     connect(fit, &QPushButton::clicked, view_, &toolpath_view::fit);
     bar->addWidget(fit);
     bar->addStretch();
@@ -70,12 +75,13 @@ toolpath_window::toolpath_window(QWidget* parent) : QWidget(parent, Qt::Window)
     box->addWidget(file_);
     box->addWidget(extents_);
     box->addWidget(time_);
-    load_ended({});
+    retranslate();
+    load_ended();
 }
 
 void toolpath_window::loading(const QString& path)
 {
-    file_->setText(QString::fromUtf8("读取 %1 …").arg(QFileInfo(path).fileName()));
+    show_file_line([name = QFileInfo(path).fileName()] { return tr("读取 %1 …").arg(name); });
     progress_->setValue(0);
     progress_->show();
     cancel_->show();
@@ -87,23 +93,53 @@ void toolpath_window::loaded(toolpath_ptr d)
 {
     data_ = d;
     view_->set_path(d);
-    load_ended({});
+    load_ended();
     if (!d) return;
     const auto& m = d->model;
     QString detail = QString("%1: %2 lines, %3 segments").arg(QFileInfo(d->path).fileName()).arg(d->report.lines).arg(m.segments_in());
     if (m.simplified())
         detail += QString(", drawn as %1 (runs under %2 mm merged)").arg(m.vertices().size()).arg(m.tolerance(), 0, 'g', 3);
     if (!d->report.runnable())
-        detail += QString::fromUtf8(", %1 lines cannot run").arg(d->report.unsupported_count + d->report.beyond_travel_count);
-    file_->setText(detail);
+        detail += QString(", %1 lines cannot run").arg(d->report.unsupported_count + d->report.beyond_travel_count);
+    show_file_line([detail] { return detail; });
     extents_->setText(extents_line(d->report));
 }
 
-void toolpath_window::load_ended(const QString& why)
+void toolpath_window::load_cancelled(const QString& path)
+{
+    load_ended();
+    show_file_line([name = QFileInfo(path).fileName()] { return tr("已取消: %1").arg(name); });
+}
+
+void toolpath_window::load_failed(const QString& path)
+{
+    load_ended();
+    show_file_line([path] { return tr("无法读取: %1").arg(path); });
+}
+
+void toolpath_window::load_ended()
 {
     progress_->hide();
     cancel_->hide();
-    if (!why.isEmpty()) file_->setText(why);
+}
+
+void toolpath_window::show_file_line(std::function<QString()> line)
+{
+    file_line_ = std::move(line);
+    file_->setText(file_line_());
+}
+
+void toolpath_window::retranslate()
+{
+    setWindowTitle(tr("刀路预览"));
+    for (auto& [button, caption] : captions_) button->setText(tr(caption));
+    if (file_line_) file_->setText(file_line_());
+}
+
+void toolpath_window::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange) retranslate();
+    QWidget::changeEvent(event);
 }
 
 void toolpath_window::set_time_text(const QString& text) { time_->setText(text); }

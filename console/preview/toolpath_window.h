@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "toolpath_loader.h"
 
@@ -23,7 +26,9 @@ public:
     void loading(const QString& path);
     void set_progress(double share);
     void loaded(toolpath_ptr data);
-    void load_ended(const QString& why);
+    // The load of path ended without a toolpath.
+    void load_cancelled(const QString& path);
+    void load_failed(const QString& path);
     void set_time_text(const QString& text);
     QString extents_text() const;
     QString time_text() const;
@@ -31,13 +36,23 @@ public:
 signals:
     void cancel_requested();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void load_ended();
+    // The file line, built again in the new language after a change.
+    void show_file_line(std::function<QString()> line);
+    void retranslate();
+
     toolpath_view* view_;
     QLabel* file_;
     QLabel* extents_;
     QLabel* time_;
     QProgressBar* progress_;
     QPushButton* cancel_;
+    std::vector<std::pair<QPushButton*, const char*>> captions_;  // buttons by untranslated caption
+    std::function<QString()> file_line_;
     toolpath_ptr data_;
 };
 

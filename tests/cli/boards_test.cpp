@@ -126,7 +126,7 @@ TEST_F(pelkctl_test, boards_are_chosen_by_address_discovery_waits_when_asked_and
     EXPECT_EQ(run({"info", "--address", "10.233.0"}).code, 2);
 
     // The third board comes up while pelkctl keeps asking.
-    auto child = start({"info", "--address", "10.233.0.4", "--discover-timeout", "8000", "--verbose", "--json"});
+    auto child = start({"info", "--address", "10.233.0.4", "--discover-timeout", "60000", "--verbose", "--json"});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     start_board(2, "THIRD");
     r = finish(child);

@@ -66,8 +66,9 @@ protected:
     // A file of n pseudo-random bytes in the working directory.
     std::string make_file(const std::string& name, size_t n, unsigned seed = 1);
     std::string work_path(const std::string& name) const { return work.path + "/" + name; }
-    // Polls until pred holds or ms pass.
-    static bool wait_until(const std::function<bool()>& pred, int ms = 10000);
+    // Polls until pred holds or ms pass; the bound only ends a wait that
+    // will never succeed.
+    static bool wait_until(const std::function<bool()>& pred, int ms = 30000);
 
     const bool on_loopback;
     std::unique_ptr<private_net> net;

@@ -2,8 +2,10 @@
 // home, running a job, and the parameter table and identity record.
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -30,9 +32,13 @@ TEST_F(pelkctl_local, status_command_lines_and_machine_control)
     for (const char* c : {"stop", "continue", "reset", "home"}) EXPECT_EQ(run({c}).code, 0) << c;
     EXPECT_TRUE(wait_until([&] { return board.machine().machine_pos[0] == 0; }));
 
-    // --watch refreshes until Ctrl-C, one JSON object per line.
+    // --watch refreshes until Ctrl-C, one JSON object per line; Ctrl-C is
+    // caught once the first object is out.
     auto child = start({"status", "--watch", "--json"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+    ASSERT_TRUE(wait_until([&] {
+        std::ifstream out(child.out_path);
+        return std::count(std::istreambuf_iterator<char>(out), std::istreambuf_iterator<char>(), '\n') >= 2;
+    }));
     ::kill(child.pid, SIGINT);
     r = finish(child);
     EXPECT_EQ(r.code, 0) << r.err;

@@ -142,7 +142,7 @@ TEST_F(pelkctl_local, staged_updates_follow_the_board_to_the_end)
     r = run({"update", "app", "--json", "drive.bin"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.json()["verified"].b);
-    EXPECT_TRUE(wait_until([&] { return board.mcu_app() == file_bytes(fw); }, 5000));
+    EXPECT_TRUE(wait_until([&] { return board.mcu_app() == file_bytes(fw); }));
 
     auto f = bsim::faults{};
     f.corrupt_writes = true;

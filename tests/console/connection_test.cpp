@@ -59,8 +59,8 @@ private slots:
         QCOMPARE(ui()->btn_eth_connect->text(), QString("关闭"));
         QVERIFY(!ui()->btn_eth_poll->isEnabled());
         QVERIFY(!ui()->cbox_eth_dev->isEnabled());
-        QVERIFY(!ctx().mcu_erased);
-        QVERIFY(ctx().newly_connected);
+        QVERIFY(!window()->connection_part().mcu_erased());
+        QVERIFY(window()->connection_part().connections() > 0);
     }
 
     void identity_lines_data()
@@ -91,7 +91,7 @@ private slots:
         QVERIFY(start_board(board_with(product, variant, major, minor)));
         open_window();
         click(ui()->cbox_eth_static);
-        QVERIFY(ctx().static_connect);
+        QVERIFY(window()->connection_part().static_mode());
         QVERIFY(!ui()->btn_eth_poll->isEnabled());
         QVERIFY(!ui()->cbox_eth_dev->isEnabled());
         clear_log();
@@ -100,7 +100,7 @@ private slots:
         QStringList log = log_entries();
         QCOMPARE(log.value(0), QString("success."));
         QCOMPARE(log.value(1), line);
-        QCOMPARE(ctx().mcu_erased, erased);
+        QCOMPARE(window()->connection_part().mcu_erased(), erased);
     }
 
     void refused_product_leaves_every_panel_silent()
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(log_entries(), (QStringList{"close device...", "device 0 disconnect...", "close device...",
                                              "poll 1 devices...", "poll 1 devices..."}));
         QVERIFY(!device_open);
-        QVERIFY(!ctx().newly_connected);
+        
         QCOMPARE(ui()->btn_eth_connect->text(), QString("连接"));
         QVERIFY(ui()->btn_eth_poll->isEnabled());
         QVERIFY(ui()->cbox_eth_dev->isEnabled());

@@ -101,11 +101,20 @@ pelk_test* console_fixture::open_window()
 {
     win = std::make_unique<pelk_test>(board_object());
     win->show();
+    settle();
     return win.get();
 }
 
 Ui::pelk_testClass* console_fixture::ui() { return win->form(); }
-console_context& console_fixture::ctx() { return win->context(); }
+
+void console_fixture::settle()
+{
+    if (!win) return;
+    // Generous: the first discovery comes a second after the window shows,
+    // and a loaded machine answers late.
+    if (!wait_until([this] { return win->board_idle(); }, 60000)) qWarning("the window's board requests did not settle");
+    QCoreApplication::processEvents();
+}
 
 void console_fixture::destroy_window() { win.reset(); }
 
@@ -127,6 +136,7 @@ QString console_fixture::log_text() { return ui()->debug_edit->toPlainText(); }
 
 QStringList console_fixture::log_entries()
 {
+    settle();
     QStringList out;
     for (const QString& line : log_text().split('\n')) {
         if (line.isEmpty()) continue;
@@ -136,7 +146,11 @@ QStringList console_fixture::log_entries()
     return out;
 }
 
-void console_fixture::clear_log() { ui()->debug_edit->clear(); }
+void console_fixture::clear_log()
+{
+    settle();  // no answer to an earlier request lands after the clear
+    ui()->debug_edit->clear();
+}
 
 bool console_fixture::wait_until(const std::function<bool()>& pred, int timeout_ms)
 {
@@ -155,7 +169,11 @@ bool console_fixture::wait_for_log(const QString& text, int timeout_ms)
     return wait_until([&] { return log_text().contains(text); }, timeout_ms);
 }
 
-void console_fixture::click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+void console_fixture::click(QAbstractButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    settle();
+}
 
 bool console_fixture::connect_board(bool static_mode)
 {

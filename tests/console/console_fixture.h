@@ -33,6 +33,11 @@
 #include "board_sim.h"
 #include "cnc_board.h"
 #include "message_boxes.h"
+#include "board_worker.h"
+#include "panels/connection_panel.h"
+#include "panels/flash_panel.h"
+#include "panels/machine_state_panel.h"
+#include "panels/nc_job_panel.h"
 #include "pelk_test.h"
 
 class QAbstractButton;
@@ -58,27 +63,31 @@ protected:
     // board, or the library's default board for link tests.
     cnc::board& board_object();
 
-    // A fresh window on board_object(), constructed as main does (start-up
-    // poll included) and shown.
+    // A fresh window on board_object(), constructed and shown as main does,
+    // once its start-up discovery has answered.
     pelk_test* open_window();
     pelk_test* window() { return win.get(); }
     Ui::pelk_testClass* ui();
-    console_context& ctx();
+    // Runs the event loop until every board request of the window has been
+    // answered (the window never waits for the board; tests do).
+    void settle();
     // Destroys the window and closes any link it left open.
     void close_window();
     // Destroys the window only; a link it opened stays open.
     void destroy_window();
 
     // The message log as shown, and its entries without time stamps (blank
-    // separator lines dropped).
+    // separator lines dropped); entries() settles first.
     QString log_text();
     QStringList log_entries();
     void clear_log();
     // Waits, running the event loop, until an entry contains text (or
-    // timeout_ms passes); true when it appeared.
-    bool wait_for_log(const QString& text, int timeout_ms = 10000);
+    // timeout_ms passes); true when it appeared. The bounds only end waits
+    // that will never succeed: a loaded machine under a sanitizer is slow.
+    bool wait_for_log(const QString& text, int timeout_ms = 30000);
     // Waits until pred() holds, running the event loop.
-    static bool wait_until(const std::function<bool()>& pred, int timeout_ms = 10000);
+    static bool wait_until(const std::function<bool()>& pred, int timeout_ms = 30000);
+    // Clicks and settles.
     void click(QAbstractButton* button);
     // Connects through the list entry (or static mode) and waits for the identity lines.
     bool connect_board(bool static_mode = false);

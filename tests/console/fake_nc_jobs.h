@@ -23,7 +23,7 @@ public:
         cv.notify_all();
     }
     // Waits until n jobs have started.
-    bool wait_started(size_t n, unsigned long ms = 10000)
+    bool wait_started(size_t n, unsigned long ms = 30000)
     {
         std::unique_lock<std::mutex> l(m);
         return cv.wait_for(l, std::chrono::milliseconds(ms), [&] { return lines.size() >= n; });

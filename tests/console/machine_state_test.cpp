@@ -97,17 +97,17 @@ private slots:
             ticks << b->isChecked();
         QCOMPARE(ticks, (QList<bool>{true, false, true, true, true, false, false}));
         QList<bool> run_boxes;
-        for (int bit = 0; bit < 11; ++bit) run_boxes << ctx().grp_run_state->button(bit)->isChecked();
+        for (int bit = 0; bit < 11; ++bit) run_boxes << window()->run_state_group()->button(bit)->isChecked();
         QCOMPARE(run_boxes, (QList<bool>{true, true, false, false, false, false, false, false, false, false, false}));
 
         // Idle, no limits; a download count beyond the file stops at its size.
-        ctx().nc_file_size = 100;
+        window()->machine_state_part().set_program_size(100);
         u->cnc_nc_download->setRange(0, 100);
         board()->clear_status_overrides();
         board()->override_status(256, le32(5000));
         QVERIFY(wait_for_text(ui()->cnc_line_number, "0"));
         QCOMPARE(u->cnc_line_limit->text(), QString("0"));
-        for (QAbstractButton* b : ctx().grp_run_state->buttons()) QVERIFY(!b->isChecked());
+        for (QAbstractButton* b : window()->run_state_group()->buttons()) QVERIFY(!b->isChecked());
         QVERIFY(u->cnc_run_state_idle->isChecked());
         QVERIFY(wait_until([&] { return u->cnc_nc_download->value() == 100; }));
     }
@@ -127,10 +127,10 @@ private slots:
         // A long result text, then a short one: the buffer holds exactly the
         // short one, terminated, with nothing of the longer text behind it.
         command("G0 X1" + QString(1000, ' '));
-        QVERIFY(wait_until([&] { return std::strlen(ctx().results_buffer) > 1000; }));
+        QVERIFY(wait_until([&] { return window()->machine_state_part().results().size() > 1000; }));
         command("G1 X2");
-        QVERIFY(wait_until([&] { return std::strstr(ctx().results_buffer, "G1 X2") != nullptr; }));
-        QString text = QString::fromUtf8(ctx().results_buffer);
+        QVERIFY(wait_until([&] { return window()->machine_state_part().results().contains("G1 X2"); }));
+        QString text = QString::fromUtf8(window()->machine_state_part().results());
         QVERIFY2(text.startsWith('{') && text.endsWith('}') && text.size() < 200, qPrintable(text));
         clear_log();
         window()->cnc_parser_stop(0, 0);
@@ -215,9 +215,9 @@ private slots:
         uint32_t line = interrupted_job_and_reconnect();
         QVERIFY(line >= 150);
         QVERIFY(wait_until([&] { return boxes_of(box_kind::confirm) == 1; }));
+        // Polls go on under the open question: five or more come and go.
         int polls = frame_count(48);
-        QTest::qWait(2500);
-        QVERIFY(frame_count(48) > polls);  // polls went on
+        QVERIFY(wait_until([&] { return frame_count(48) > polls + 10; }));
         QCOMPARE(boxes_of(box_kind::confirm), 1);
         QCOMPARE(board_job_starts(), 1);
         auto m = board()->machine();

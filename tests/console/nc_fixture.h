@@ -66,7 +66,7 @@ protected:
         open_window();
         QVERIFY(connect_board());
         // The first idle poll has made (or passed over) the resume offer.
-        QVERIFY(wait_until([&] { return !ctx().newly_connected; }));
+        QVERIFY(wait_until([&] { return !window()->nc_job_part().resume_offer_pending(); }));
     }
     // Frames of command cmd the board has received.
     int frame_count(int cmd)
@@ -86,6 +86,8 @@ protected:
         QTest::keyClick(ui()->cnc_file_path, Qt::Key_Return);
         ui()->cnc_continue_line->setText(line);
         ui()->cnc_file_check->setChecked(check);
+        // As a technician would: once 加工 is offered again after a job.
+        QVERIFY(wait_until([&] { return ui()->cnc_start->isEnabled(); }, 30000));
         click(ui()->cnc_start);
     }
     bool wait_job_done(uint32_t last_line, int timeout_ms = 20000)

@@ -2,6 +2,7 @@
 // in the same process (no network): download and execution bars part-way,
 // positions moving. Usage: console_job_snapshot OUT.png
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -70,13 +71,18 @@ int main(int argc, char** argv)
     {
         pelk_test window(link);
         window.show();
+        // The list fills a second after the window shows; the connect and
+        // its identity reads are answered a little later.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 30000 && window.form()->cbox_eth_dev->count() == 0) QTest::qWait(20);
         QTest::mouseClick(window.form()->btn_eth_connect, Qt::LeftButton);
-        QTest::qWait(1200);
+        while (t.elapsed() < 30000 && !device_open) QTest::qWait(20);
+        QTest::qWait(600);  // a first poll
         window.form()->cnc_file_path->setText(program.fileName());
         QTest::mouseClick(window.form()->cnc_start, Qt::LeftButton);
         // Until a third of the file has arrived and the job has started.
-        QElapsedTimer t;
-        t.start();
+        t.restart();
         auto* download = window.form()->cnc_nc_download;
         auto* run = window.form()->cnc_update_bar;
         while (t.elapsed() < 60000 &&

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include "gcode/check.h"
@@ -52,6 +53,47 @@ private slots:
         QCOMPARE(read_file(QString::fromStdString(board()->sd_path("part_N.nc"))), "(NFL3)\r\n" + three_lines);
         QCOMPARE(board()->machine().machine_pos, (std::array<float, 9>{1, 2, 3}));
         QVERIFY2(!QFile::exists(work_file("part_N.nc")), "the numbered copy is removed after the run");
+    }
+
+    // A running job is safe from stray clicks: 加工 neither restarts it
+    // (disabled, and refused when called anyway), and over a paused job
+    // 加工, 回零 and 复位 ask first and send nothing when answered Cancel;
+    // closing the window during the job asks too.
+    void a_running_job_is_not_restarted_or_ended_by_a_stray_click()
+    {
+        bring_up(5.0);
+        QByteArray program;
+        for (int i = 1; i <= 200; ++i) program += "G1 X" + QByteArray::number(i % 7) + " F1000\n";
+        QString path = write_file(work_file("long.nc"), program);
+        start_job(path);
+        QVERIFY(wait_until([&] { return board()->machine().run_line >= 2; }, 30000));
+        QVERIFY(wait_until([&] { return !ui()->cnc_start->isEnabled(); }));
+        click(ui()->cnc_start);
+        window()->cnc_start();
+        QVERIFY(log_entries().contains("CNC:a job is running: pause or reset it first."));
+        QCOMPARE(board_job_starts(), 1);
+
+        click(ui()->cnc_stop);
+        QVERIFY(wait_until([&] { return ui()->cnc_run_state_pause->isChecked() && ui()->cnc_start->isEnabled(); }));
+        const uint32_t paused_at = board()->machine().run_line;
+        box_answer = 0x400000;  // Cancel
+        boxes.clear();
+        clear_log();
+        for (QPushButton* b : {ui()->cnc_start, ui()->cnc_home, ui()->cnc_reset}) click(b);
+        QCOMPARE(boxes.size(), 3);
+        QCOMPARE(log_entries(), QStringList{});
+        QVERIFY(board()->machine().job_active && board()->machine().paused);
+        QCOMPARE(board()->machine().run_line, paused_at);
+
+        QVERIFY(!window()->close());  // Cancel keeps the window
+        QCOMPARE(boxes.size(), 4);
+        QVERIFY(boxes.last().informative.contains(QString::fromUtf8("SD卡")));
+
+        box_answer = 0x400;  // OK: the reset goes out and the job ends
+        click(ui()->cnc_reset);
+        QVERIFY(log_entries().contains("CNC:reset."));
+        QVERIFY(wait_until([&] { return !board()->machine().job_active; }));
+        QCOMPARE(board_job_starts(), 1);
     }
 
     void start_line_the_compare_and_tool_words()
@@ -104,7 +146,7 @@ private slots:
             ui()->cnc_continue_line->setText(line);
             click(ui()->cnc_start);
             QCOMPARE(log_entries(), log);
-            QCOMPARE(ctx().task_thread->queued(), 0);
+            QCOMPARE(window()->worker().jobs()->queued(), 0);
         };
         refused("", "", {"CNC:need select a nc file."});
         refused(path, "-5", {});

@@ -26,9 +26,14 @@ class peripheral_panel_test : public console_fixture {
     {
         edit->setText(text);
         QTest::keyClick(edit, Qt::Key_Return);
+        settle();
     }
 
-    bsim::peripherals board_outputs() { return board()->peripheral_state(); }
+    bsim::peripherals board_outputs()
+    {
+        settle();
+        return board()->peripheral_state();
+    }
 
 private slots:
     void init()
@@ -136,7 +141,7 @@ private slots:
         QCOMPARE(board_outputs().rgb_progress, uint16_t(100));
         QCOMPARE(board_outputs().rgb_fh, uint16_t(0xFBC7));
 
-        ctx().grp_color->button(2)->setChecked(true);
+        window()->colour_group()->button(2)->setChecked(true);
         answer = QColor(255, 0, 0);
         click(ui()->rgb_select);
         QCOMPARE(board_outputs().colour_slots[2], uint16_t(63488));
@@ -148,12 +153,12 @@ private slots:
 
         clear_log();
         click(ui()->cnc_tool_get);
-        ctx().grp_tool_change_type->button(1)->setChecked(true);
+        window()->tool_change_type_group()->button(1)->setChecked(true);
         click(ui()->cnc_tool_get);
         click(ui()->cnc_tool_put);
         QCOMPARE(int(board_outputs().tool_switch[0]), 1);
         QCOMPARE(int(board_outputs().tool_switch[1]), 0);
-        ctx().grp_tool_change_type->button(2)->setChecked(true);
+        window()->tool_change_type_group()->button(2)->setChecked(true);
         click(ui()->cnc_tool_put);
         click(ui()->cnc_dust_on);
         QCOMPARE(log_entries().mid(6), (QStringList{"MCU:set output tool switch close...", "failed.",

@@ -3,6 +3,7 @@
 // window with the time in its status bar, into one PNG. Needs OpenGL: run
 // under Xvfb. Usage: console_preview_snapshot PROGRAM OUT.png
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -69,14 +70,18 @@ int main(int argc, char** argv)
     {
         pelk_test window(link);
         window.show();
-        QTest::mouseClick(window.form()->btn_eth_connect, Qt::LeftButton);
-        QTest::qWait(1200);
-        window.form()->cnc_file_path->setText(program);
-        toolpath_preview* preview = window.preview();
+        // The list fills a second after the window shows; then connect.
         QElapsedTimer t;
         t.start();
+        while (t.elapsed() < 30000 && window.form()->cbox_eth_dev->count() == 0) QTest::qWait(20);
+        QTest::mouseClick(window.form()->btn_eth_connect, Qt::LeftButton);
+        while (t.elapsed() < 30000 && !device_open) QTest::qWait(20);
+        QTest::qWait(600);  // a first poll
+        window.form()->cnc_file_path->setText(program);
+        toolpath_preview* preview = window.preview();
+        t.restart();
         while (t.elapsed() < 30000 && !preview->current()) QTest::qWait(50);
-        QTest::mouseClick(window.form()->cnc_start, Qt::LeftButton);
+        QTest::mouseClick(window.form()->cnc_start, Qt::LeftButton);  // its check asks the board first
         uint64_t target = uint64_t(double(plan.last_motion_line) * snapshot_share);
         while (t.elapsed() < 120000 && board.machine().run_line < target) {
             auto m = board.machine();

@@ -22,7 +22,7 @@ private slots:
 
     void log_lines_take_four_shapes_and_are_cut_at_4095_bytes()
     {
-        message_log& log = *ctx().log;
+        message_log& log = window()->messages();
         QCOMPARE(log.log_message(nullptr, nullptr, "plain %d", 1), 1);
         log.log_message("CNC", nullptr, "tagged");
         log.log_message(nullptr, "sub", "only sub");
@@ -41,7 +41,7 @@ private slots:
 
     void log_is_emptied_past_400_lines()
     {
-        message_log& log = *ctx().log;
+        message_log& log = window()->messages();
         QTextEdit* view = ui()->debug_edit;
         int n = 0;
         while (view->document()->blockCount() <= message_log::max_lines) log.log_message(nullptr, nullptr, "n=%d", ++n);
@@ -57,7 +57,7 @@ private slots:
         QTest::keyClick(input, Qt::Key_Up);  // nothing recorded yet
         QCOMPARE(input->text(), QString("typed"));
 
-        for (const char* c : {"a", "b", "c"}) ctx().history->cmd_history_add(c);
+        for (const char* c : {"a", "b", "c"}) window()->command_history().cmd_history_add(c);
         QStringList shown;
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(input, Qt::Key_Up);
@@ -70,9 +70,9 @@ private slots:
         QTest::keyClick(input, Qt::Key_Down);  // past the newest: empty
         QCOMPARE(input->text(), QString());
 
-        for (int i = 0; i < 20; ++i) ctx().history->cmd_history_add(QString("cmd%1").arg(i));
-        QCOMPARE(ctx().history->entries().size(), cmd_history::max_entries);
-        QCOMPARE(ctx().history->entries().last(), QString("cmd0"));  // a, b and c pushed out
+        for (int i = 0; i < 20; ++i) window()->command_history().cmd_history_add(QString("cmd%1").arg(i));
+        QCOMPARE(window()->command_history().entries().size(), cmd_history::max_entries);
+        QCOMPARE(window()->command_history().entries().last(), QString("cmd0"));  // a, b and c pushed out
         for (int i = 0; i < 25; ++i) QTest::keyClick(input, Qt::Key_Up);
         QCOMPARE(input->text(), QString("cmd0"));
     }

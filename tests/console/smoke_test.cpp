@@ -42,12 +42,13 @@ private slots:
         cnc::board other_link(bsim::in_process(other));
         {
             pelk_test w(other_link);
+            QVERIFY(wait_until([&] { return w.form()->cbox_eth_dev->count() == 1; }));
             QCOMPARE(w.form()->cbox_eth_dev->itemText(0), QString("SIM-BOARD-02"));
             QTest::mouseClick(w.form()->btn_eth_connect, Qt::LeftButton);
-            QVERIFY(device_open);
+            QVERIFY(wait_until([] { return device_open.load(); }));
             QVERIFY(wait_until([&] { return other.stats().frames_received > 5; }));  // the state poll
             w.form()->rgb_slider_p->setValue(40);
-            QCOMPARE(other.peripheral_state().rgb_progress, uint16_t(40));
+            QVERIFY(wait_until([&] { return other.peripheral_state().rgb_progress == 40; }));
             w.close();
         }
         other_link.cnc_close_dev();

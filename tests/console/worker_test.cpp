@@ -145,7 +145,7 @@ private slots:
         open_window();
         fake_nc_jobs jobs;
         jobs.close_gate();
-        task_request_thread* worker = ctx().task_thread;
+        task_request_thread* worker = window()->worker().jobs();
         worker->set_nc_job_runner(jobs.runner());
         QVERIFY(worker->add_request(nc_job(7)));
         QVERIFY(worker->add_request(nc_job(8)));

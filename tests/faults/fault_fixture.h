@@ -31,7 +31,7 @@ protected:
     // Reopens the link when the fault has closed it.
     bool ensure_open() { return dev->cnc_dev_state() || reopen(); }
 
-    static bool wait_until(const std::function<bool()>& pred, int ms = 3000)
+    static bool wait_until(const std::function<bool()>& pred, int ms = 30000)
     {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (!pred()) {

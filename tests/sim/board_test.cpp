@@ -319,10 +319,18 @@ TEST_F(board_test, nc_job_runs_line_by_line_and_reset_leaves_it_resumable)
     std::string res = results();
     EXPECT_NE(res.find("\"PRB\":{\"PRBX\":10.000,\"PRBY\":5.000,\"PRBZ\":-5.000"), std::string::npos) << res;
 
-    // A long job interrupted by a reset stays resumable from its line.
+    // A long job interrupted by a reset stays resumable from its line. It
+    // gets a name of its own: a job runs whatever copy the card holds under
+    // its name until new data replaces it (hosts erase a differing copy
+    // before the start), and a late download would leave the 4-line program
+    // running in its place.
     std::string longer = "(NFL200)\r\n";
     for (int i = 0; i < 200; ++i) longer += "G1 X" + std::to_string(i % 50) + "\r\n";
     file = bytes(longer);
+    start.resize(8);
+    auto long_name = bytes("long_N.nc");
+    start.insert(start.end(), long_name.begin(), long_name.end());
+    start.push_back(0);
     ASSERT_EQ(send(48, XFER_EXCHANGE, 1, start), 0);
     ASSERT_EQ(send(49, XFER_WRITE, 0, file), 0);
     ASSERT_TRUE(wait_for([&] { return sim->machine().run_line >= 5; }));

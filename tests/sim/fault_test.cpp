@@ -103,7 +103,7 @@ TEST_F(fault_test, a_muted_command_keeps_the_sender_waiting_until_the_link_break
     auto pending = std::async(std::launch::async, [&] { return version(); });
     EXPECT_EQ(pending.wait_for(milliseconds(300)), std::future_status::timeout);
     sim->drop_connection();
-    ASSERT_EQ(pending.wait_for(seconds(3)), std::future_status::ready);
+    ASSERT_EQ(pending.wait_for(seconds(30)), std::future_status::ready);
     EXPECT_EQ(pending.get(), VESK_ERR_NOT_CONNECTED);
 }
 

@@ -51,8 +51,9 @@ protected:
     // Starts an NC job the way hosts do: the start block, then the program
     // with its line-count header in 8 KiB chunks.
     void start_job(const std::string& name, const std::string& program);
-    // Polls until pred holds or ms pass.
-    bool wait_for(const std::function<bool()>& pred, int ms = 3000);
+    // Polls until pred holds or ms pass. The bound only ends a wait that
+    // will never succeed: a loaded machine under a sanitizer is slow.
+    bool wait_for(const std::function<bool()>& pred, int ms = 30000);
 
     std::string address;
     temp_dir state;
