@@ -1,4 +1,4 @@
-// The request record the GUI thread hands to the worker thread: a flash or
+// The request record the board worker hands to its job thread: a flash or
 // file transfer, or an NC job, both for the worker's board. Submitters start
 // from an all-zero record.
 #pragma once

@@ -1,6 +1,7 @@
-// The worker thread: runs flash and file transfers, drive updates and NC jobs
-// on its board one at a time, in the order they were submitted, and reports
-// each end with a signal that reaches the window queued on the GUI thread.
+// The board worker's job thread: runs flash and file transfers, drive
+// updates and NC program downloads on its board one at a time, in the order
+// they were submitted, and reports progress and each end with signals that
+// reach the panels queued on the GUI thread.
 #pragma once
 
 #include <QList>

@@ -1,5 +1,5 @@
 // The flash group: choose a file and a target, then write, erase or read it
-// back on the worker thread, with a progress bar and an end message.
+// back on the board worker's job thread, with a progress bar and an end message.
 //
 // Test seam: set_file_chooser() installs a function that answers the
 // open-file dialog instead of showing it (it gets the parent, the caption,
