@@ -35,6 +35,7 @@
 #include <memory>
 #include <vector>
 
+#include "event_spin.h"
 #include "board_sim.h"
 #include "board_sim_transport.h"
 #include "cnc_board.h"
@@ -75,21 +76,6 @@ QString load_average()
 {
     QFile f("/proc/loadavg");
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readLine()).section(' ', 0, 2) : QString("unknown");
-}
-
-// Runs the event loop until done() holds or ms pass; false on time-out.
-template <typename F>
-bool spin(F done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer wake;  // a look at done() at least every 10 ms
-    wake.start(10);
-    while (!done()) {
-        if (t.elapsed() > ms) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 // Marks the end of the window's first paint: the first paint event of any of

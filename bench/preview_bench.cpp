@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "event_spin.h"
 #include "pocket_program.h"
 #include "toolpath_view.h"
 #include "toolpath_window.h"
@@ -64,17 +65,6 @@ struct figures {
     double tolerance = 0;
     long rss_growth_kib = 0;
 };
-
-// Runs the event loop, sleeping between events, until done() or ms pass.
-template <typename F>
-void spin(F done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    QTimer wake;  // a look at done() at least every 10 ms
-    wake.start(10);
-    while (!done() && t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
 
 double rotate_for(toolpath_view* view, bool coarse, double seconds)
 {
