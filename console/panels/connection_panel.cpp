@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int id_len = 12;
+constexpr int board_id_len = 12;
 
 }  // namespace
 
@@ -66,7 +66,7 @@ void connection_panel::open_device()
         ctx.log->log_message(nullptr, nullptr, "no device be selected...");
         return;
     }
-    QByteArray entry = ctx.ui->cbox_eth_dev->currentText().toLatin1().left(id_len);
+    QByteArray entry = ctx.ui->cbox_eth_dev->currentText().toLatin1().left(board_id_len);
     ctx.log->log_message(nullptr, nullptr, "open device %s...", entry.constData());
     opening = true;
     ctx.worker->open_listed(entry);

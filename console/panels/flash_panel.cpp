@@ -32,7 +32,7 @@ const char read_dir[] = "./read_file/";
 const char controller_log_name[] = "cnc_log.txt";
 constexpr uint32_t sd_format_op = 9;
 
-file_chooser& chooser()
+file_chooser& file_chooser_slot()
 {
     static file_chooser c;
     return c;
@@ -49,7 +49,7 @@ int elapsed_ms(const QTime& start)
 
 }  // namespace
 
-void set_file_chooser(file_chooser c) { chooser() = std::move(c); }
+void set_file_chooser(file_chooser c) { file_chooser_slot() = std::move(c); }
 
 flash_panel::flash_panel(const console_context& c, QButtonGroup* target, QButtonGroup* file_type, QObject* parent)
     : QObject(parent), ctx(c), target_group(target), file_type_group(file_type)
@@ -67,8 +67,8 @@ QString flash_panel::choose_file()
 {
     const QString caption = "select file", filter = "bin files(*.*)";
     const QString start = last_file.isEmpty() ? QString(".") : last_file;
-    if (chooser())
-        last_file = chooser()(ctx.window, caption, start, filter);
+    if (file_chooser_slot())
+        last_file = file_chooser_slot()(ctx.window, caption, start, filter);
     else
         last_file = QFileDialog::getOpenFileName(ctx.window, caption, start, filter);
     return last_file;

@@ -27,7 +27,7 @@ constexpr int numbered_suffix_len = 5;  // "_N.nc" of the controller's numbered 
 constexpr uint32_t state_nc = 1u << 1;     // running a program
 constexpr uint32_t state_pause = 1u << 3;  // held by 暂停
 
-nc_file_chooser& chooser()
+nc_file_chooser& nc_chooser_slot()
 {
     static nc_file_chooser c;
     return c;
@@ -55,11 +55,11 @@ nc_job_panel::nc_job_panel(const console_context& c, QButtonGroup* tool_change_t
     connect(ctx.worker, &board_worker::cnc_task_finished, this, &nc_job_panel::cnc_tsak_stop);
 }
 
-void nc_job_panel::set_file_chooser(nc_file_chooser c) { chooser() = std::move(c); }
+void nc_job_panel::set_file_chooser(nc_file_chooser c) { nc_chooser_slot() = std::move(c); }
 
 int nc_job_panel::cnc_select_file()
 {
-    QString path = chooser() ? chooser()() : (pick_file ? pick_file() : QString());
+    QString path = nc_chooser_slot() ? nc_chooser_slot()() : (pick_file ? pick_file() : QString());
     ctx.ui->cnc_file_path->setText(path);
     return 1;
 }

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int byte_max = 255;
 
-colour_chooser& chooser()
+colour_chooser& colour_chooser_slot()
 {
     static colour_chooser c;
     return c;
@@ -31,7 +31,7 @@ int field_value(const QLineEdit* edit) { return edit->text().toInt(); }
 
 }  // namespace
 
-void set_colour_chooser(colour_chooser c) { chooser() = std::move(c); }
+void set_colour_chooser(colour_chooser c) { colour_chooser_slot() = std::move(c); }
 
 uint16_t pack_rgb(int red, int green, int blue)
 {
@@ -228,7 +228,7 @@ int peripheral_panel::mcu_set_output_dust_switch_close() { return dust_switch(fa
 void peripheral_panel::cnc_rgb_select_color()
 {
     const QColor initial = QColor::fromRgba(0xFFFFFFFFu);
-    QColor c = chooser() ? chooser()(ctx.window, initial)
+    QColor c = colour_chooser_slot() ? colour_chooser_slot()(ctx.window, initial)
                          : QColorDialog::getColor(initial, ctx.window, QString(), QColorDialog::ShowAlphaChannel);
     if (!c.isValid()) return;
     const uint16_t word = pack_rgb(c.red(), c.green(), c.blue());

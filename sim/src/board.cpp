@@ -37,6 +37,12 @@ void ticker(board::impl& b)
 
 }  // namespace
 
+void board::impl::refuse(const std::string& why)
+{
+    ++cnt.refused;
+    trace("   refused: " + why);
+}
+
 void board::impl::trace(const std::string& line)
 {
     auto t = std::chrono::duration<double>(clock_type::now().time_since_epoch()).count();

@@ -9,17 +9,11 @@ namespace bsim {
 
 namespace {
 
-void refuse(board::impl& b, const char* why)
-{
-    ++b.cnt.refused;
-    b.trace(std::string("   refused: ") + why);
-}
-
 // A write the flash cannot hold: declined with an answer the host reports as
 // a failure, as the board's flash driver answers an address past its end.
 void refuse_write(board::impl& b, const char* why)
 {
-    refuse(b, why);
+    b.refuse(why);
     b.answer_failure = true;
 }
 
@@ -40,7 +34,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
     auto& s = b.st;
     if (r.cmd == 33) {
-        if (r.payload.empty() || (r.arg != 1 && r.arg != 2)) return refuse(b, "malformed FPGA control");
+        if (r.payload.empty() || (r.arg != 1 && r.arg != 2)) return b.refuse("malformed FPGA control");
         uint8_t level = r.payload[0] ? 1 : 0;
         if (r.arg == 1) {
             // A rising edge of the reset line restarts the FPGA.
@@ -55,7 +49,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
     if (r.cmd == 32) {
         // While line 2 is high the FPGA owns the flash; the MCU neither
         // erases, writes nor reads it.
-        if (s.per.fpga_prog_line != 0) return refuse(b, "FPGA flash busy (control line 2 is high)");
+        if (s.per.fpga_prog_line != 0) return b.refuse("FPGA flash busy (control line 2 is high)");
         if (r.type == T_EXCHANGE) {
             s.fpga.clear();
             b.log_event("fpga flash erased");
@@ -72,7 +66,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
     }
     // Command 9: selectors travel as exchanges, image data as writes.
     if (r.type == T_WRITE) {
-        if (!s.app_open) return refuse(b, "application data without an open update");
+        if (!s.app_open) return b.refuse("application data without an open update");
         std::vector<uint8_t> scratch;
         if (!write_at(s.app_staging, r.arg, stored_data(b, r, scratch), MCU_FLASH_SIZE))
             return refuse_write(b, "beyond the application flash");
@@ -81,7 +75,7 @@ void handle_flash(board::impl& b, const request& r, std::vector<uint8_t>& out)
     if (r.arg == 1) {
         // Only a board whose firmware reports major version 0 (erased, in its
         // loader) takes an application directly.
-        if (s.id.fw_major != 0) return refuse(b, "application write while firmware major is not 0");
+        if (s.id.fw_major != 0) return b.refuse("application write while firmware major is not 0");
         s.app_open = true;
         s.app_staging.clear();
         return;

@@ -10,12 +10,6 @@ namespace bsim {
 
 namespace {
 
-void refuse(board::impl& b, const std::string& why)
-{
-    ++b.cnt.refused;
-    b.trace("   refused: " + why);
-}
-
 void ar_log(board::impl& b, const std::string& line)
 {
     auto& log = b.st.ar.log;
@@ -26,7 +20,7 @@ void ar_log(board::impl& b, const std::string& line)
 
 void ar_request(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
-    if (r.payload.size() < 8) return refuse(b, "short AR request");
+    if (r.payload.size() < 8) return b.refuse("short AR request");
     auto& ar = b.st.ar;
     uint8_t op = r.payload[1];
     uint32_t param = get32(&r.payload[4]);
@@ -45,14 +39,14 @@ void ar_request(board::impl& b, const request& r, std::vector<uint8_t>& out)
             ar.cylinder_open = param == 3;
             ar_log(b, param == 3 ? "cylinder open" : "cylinder close");
         } else {
-            return refuse(b, "unknown AR command");
+            return b.refuse("unknown AR command");
         }
         break;
     case 1: {
         unsigned from = param & 0xFF, to = (param >> 8) & 0xFF;
         if (!ar.homed) {
             ar_log(b, "change refused: not homed");
-            return refuse(b, "AR pad change before homing");
+            return b.refuse("AR pad change before homing");
         }
         ar.point = to;
         busy();
@@ -71,7 +65,7 @@ void ar_request(board::impl& b, const request& r, std::vector<uint8_t>& out)
         std::copy_n(r.payload.begin(), 4, out.begin());
         std::copy_n(ar.log.begin(), std::min(ar.log.size(), out.size() - 4), out.begin() + 4);
         break;
-    default: return refuse(b, "unknown AR operation");
+    default: return b.refuse("unknown AR operation");
     }
     if (op == 0 || op == 1) b.mark(D_SCALARS);
 }
@@ -89,7 +83,7 @@ void handle_store(board::impl& b, const request& r, std::vector<uint8_t>& out)
             std::copy_n(r.payload.begin(), n, s.user.begin() + r.arg);
             b.mark(D_USER);
         } else {
-            refuse(b, "user data beyond the area");
+            b.refuse("user data beyond the area");
         }
         return;
     }
@@ -110,12 +104,12 @@ void handle_store(board::impl& b, const request& r, std::vector<uint8_t>& out)
     }
     case 10:
     case 11: {
-        if (r.payload.empty() || r.payload[0] > 1) return refuse(b, "no such parameter block");
+        if (r.payload.empty() || r.payload[0] > 1) return b.refuse("no such parameter block");
         auto& block = s.blocks[r.payload[0]];
         if (r.arg == 10) {
             block = s.params;
         } else {
-            if (block.empty()) return refuse(b, "parameter block is empty");
+            if (block.empty()) return b.refuse("parameter block is empty");
             s.params = block;
         }
         b.mark(D_PARAMS);

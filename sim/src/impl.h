@@ -199,6 +199,8 @@ struct board::impl {
 
     // Helpers (lock held).
     void trace(const std::string& line);
+    // Counts a request the board declined and traces why.
+    void refuse(const std::string& why);
     // True when trace lines go anywhere but the recent-lines ring; lines
     // written per frame are only formatted then.
     bool tracing() const { return bool(cfg.trace_sink) || cfg.trace_file == "-" || trace_out.is_open(); }

@@ -17,12 +17,6 @@ namespace bsim {
 
 namespace {
 
-void refuse(board::impl& b, const std::string& why)
-{
-    ++b.cnt.refused;
-    b.trace("   refused: " + why);
-}
-
 // Result text goes out as one JSON object; reads continue it until one
 // comes back shorter than asked for.
 void deliver_result(board::impl& b, uint32_t want, std::vector<uint8_t>& out)
@@ -53,7 +47,7 @@ void deliver_result(board::impl& b, uint32_t want, std::vector<uint8_t>& out)
 void nc_data(board::impl& b, const request& r, std::vector<uint8_t>& out)
 {
     auto& j = b.st.m.job;
-    if (j.name.empty()) return refuse(b, "NC data without a started job");
+    if (j.name.empty()) return b.refuse("NC data without a started job");
     std::string path = b.sd_file(j.name);
     if (r.type == T_READ) return read_file_at(path, r.arg, r.data_len, out);
     std::error_code ec;
@@ -74,9 +68,9 @@ void nc_data(board::impl& b, const request& r, std::vector<uint8_t>& out)
 
 void job_start(board::impl& b, const request& r)
 {
-    if (r.payload.size() < 9) return refuse(b, "short NC start block");
+    if (r.payload.size() < 9) return b.refuse("short NC start block");
     std::string name = sd_name(std::vector<uint8_t>(r.payload.begin() + 8, r.payload.end()));
-    if (name.empty()) return refuse(b, "NC start block without a file name");
+    if (name.empty()) return b.refuse("NC start block without a file name");
     auto& j = b.st.m.job;
     j = job_state{};
     j.name = name;
@@ -186,7 +180,7 @@ void handle_machine(board::impl& b, const request& r, std::vector<uint8_t>& out)
         break;
     case 8: case 9: case 10: case 11: case 17: handle_store(b, r, out); break;
     case 12: case 13: case 15: case 18: handle_outputs(b, r); break;
-    default: refuse(b, "unknown machine selector " + std::to_string(r.arg));
+    default: b.refuse("unknown machine selector " + std::to_string(r.arg));
     }
 }
 

@@ -20,12 +20,6 @@ enum sd_op : uint32_t {
     SD_STAT = 128, SD_VERIFY = 256, SD_CHECKSUM = 512, SD_FORMAT = 2048,
 };
 
-void refuse(board::impl& b, const std::string& why)
-{
-    ++b.cnt.refused;
-    b.trace("   refused: " + why);
-}
-
 uint64_t file_size(const std::string& path, bool* exists)
 {
     std::error_code ec;
@@ -136,7 +130,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     auto& sd = b.st.sd;
     std::error_code ec;
     if (r.cmd == 20) {
-        if (!sd.open) return refuse(b, "file data without an open file");
+        if (!sd.open) return b.refuse("file data without an open file");
         bool write = r.type != T_READ;
         std::FILE* f = sd_data_file(b, write);
         if (f == nullptr) return;
@@ -158,7 +152,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         return;
     }
     if (r.arg == SD_VERIFY) {
-        if (!sd.open || r.payload.size() < 4) return refuse(b, "checksum without an open file");
+        if (!sd.open || r.payload.size() < 4) return b.refuse("checksum without an open file");
         uint32_t mine = sd_file_checksum(b.sd_file(sd.open_name), nullptr);
         uint32_t theirs = get32(r.payload.data());
         if (mine == theirs) {
@@ -174,7 +168,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         return;
     }
     std::string name = sd_name(r.payload);
-    if (name.empty()) return refuse(b, "bad SD file name");
+    if (name.empty()) return b.refuse("bad SD file name");
     std::string path = b.sd_file(name);
     bool exists = false;
     switch (r.arg) {
@@ -183,7 +177,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         fs::create_directories(fs::path(path).parent_path(), ec);
         sd_close_file(b);
         std::FILE* f = vplat::open_file(path.c_str(), "w+b");
-        if (f == nullptr) return refuse(b, "cannot create " + name);
+        if (f == nullptr) return b.refuse("cannot create " + name);
         b.sd_fp = f;
         sd.open = true;
         sd.open_name = name;
@@ -191,7 +185,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
     }
     case SD_OPEN:
         file_size(path, &exists);
-        if (!exists) return refuse(b, "no file " + name);
+        if (!exists) return b.refuse("no file " + name);
         sd_close_file(b);  // the first data frame opens the new file
         sd.open = true;
         sd.open_name = name;
@@ -221,7 +215,7 @@ void handle_sdcard(board::impl& b, const request& r, std::vector<uint8_t>& out)
         if (exists) put32(out.data(), crc);
         break;
     }
-    default: refuse(b, "unknown SD operation " + std::to_string(r.arg));
+    default: b.refuse("unknown SD operation " + std::to_string(r.arg));
     }
 }
 

@@ -10,14 +10,14 @@ using namespace gcode;
 
 namespace {
 
-constexpr int X = 0, Y = 1;
+constexpr int axis_x = 0, axis_y = 1;
 
 // X and Y at 6000 mm/min (100 mm/s) and 100 mm/s^2.
 machine_settings limited()
 {
     machine_settings s = machine_settings::defaults();
-    s.max_rate[X] = s.max_rate[Y] = 6000;
-    s.accel[X] = s.accel[Y] = 100;
+    s.max_rate[axis_x] = s.max_rate[axis_y] = 6000;
+    s.accel[axis_x] = s.accel[axis_y] = 100;
     return s;
 }
 
