@@ -154,7 +154,9 @@ private slots:
         QTest::qWait(50);  // the upload of the vertex buffer
         tick.stop();
         qInfo("200,001 lines: loaded in %.2f s, longest GUI gap %lld ms", preview()->current()->seconds, longest);
-        QVERIFY2(longest < 250, qPrintable(QString::number(longest)));
+        // Reading the program on the GUI thread stalls it for seconds; the
+        // bound leaves room for a loaded machine's scheduling.
+        QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
         QCOMPARE(preview()->current()->report.lines, uint64_t(200001));
     }
 };
