@@ -114,10 +114,11 @@ int cmd_sd_stat(session& s, const options&, const args_list& args)
     if (int code = check_name_length(name); code != rc::ok) return code;
     uint32_t size = 0;
     if (int code = need_file(s, name, &size); code != rc::ok) return code;
-    _flash_msg m = cnc::transfer_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
-    if (int r = s.dev->mcu_bsp_sdcard(&m); r != PELK_OK) return s.failed(r, "sd stat: reading the checksum");
+    uint32_t card_crc = 0;
+    if (int r = cnc::sd_file_checksum(*s.dev, name, &card_crc); r != PELK_OK)
+        return s.failed(r, "sd stat: reading the checksum");
     char crc[16];
-    std::snprintf(crc, sizeof crc, "%02x%02x%02x%02x", m.checksum[3], m.checksum[2], m.checksum[1], m.checksum[0]);
+    std::snprintf(crc, sizeof crc, "%08x", unsigned(card_crc));
     s.put("name", name);
     s.put_number("size", size);
     s.put("checksum", crc);

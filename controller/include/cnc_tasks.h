@@ -82,6 +82,9 @@ PELK_API int file_checksum(const char* path, uint32_t* crc);
 // The size of a file on the SD card; *exists is false when the card has none.
 PELK_API int sd_file_size(board& b, const std::string& name, uint32_t* size, bool* exists);
 
+// The checksum the card keeps for file name (see file_checksum).
+PELK_API int sd_file_checksum(board& b, const std::string& name, uint32_t* crc);
+
 // Compares the card's checksum of name with the local file's. PELK_OK with
 // *same set; PELK_ERR_FILE when the local file cannot be read; the board
 // function's code when the card gave no checksum.

@@ -96,14 +96,21 @@ int cnc::sd_file_size(board& b, const std::string& name, uint32_t* size, bool* e
     return PELK_OK;
 }
 
+int cnc::sd_file_checksum(board& b, const std::string& name, uint32_t* crc)
+{
+    _flash_msg m = transfer_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
+    if (int r = b.mcu_bsp_sdcard(&m); r != PELK_OK) return r;
+    if (crc) *crc = wire::get32(m.checksum);
+    return PELK_OK;
+}
+
 int cnc::sd_checksum_matches(board& b, const std::string& name, const std::string& local, bool* same,
                              uint32_t* card_crc, uint32_t* local_crc)
 {
     uint32_t mine = 0;
     if (get_nc_file_check(local.c_str(), &mine) != PELK_OK) return PELK_ERR_FILE;
-    _flash_msg m = transfer_request(FLASH_TARGET_SDCARD, SD_OP_CHECKSUM, name);
-    if (int r = b.mcu_bsp_sdcard(&m); r != PELK_OK) return r;
-    uint32_t theirs = wire::get32(m.checksum);
+    uint32_t theirs = 0;
+    if (int r = sd_file_checksum(b, name, &theirs); r != PELK_OK) return r;
     if (card_crc) *card_crc = theirs;
     if (local_crc) *local_crc = mine;
     if (same) *same = theirs == mine;
