@@ -86,6 +86,10 @@ struct job_state {
     uint32_t parse_line = 0, run_line = 0;
     uint32_t lines_seen = 0;    // lines read from the file so far
     uint64_t file_pos = 0;
+    // The block of the file read ahead of file_pos (from ahead_pos on), so a
+    // line costs no card read of its own.
+    std::string ahead;
+    uint64_t ahead_pos = 0;
     uint32_t download_bytes = 0;
     double credit = 0;
     time_point last_data{};

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "gcode/block.h"
 #include "impl.h"
@@ -19,7 +20,7 @@ constexpr double QUIET_SECONDS = 1.0;  // no new data this long: the file is com
 // host (or one under a sanitizer) can stretch past a second.
 constexpr double FIRST_DATA_SECONDS = 10.0;
 
-bool all_nul(const std::string& s) { return s.find_first_not_of('\0') == std::string::npos; }
+bool all_nul(std::string_view s) { return s.find_first_not_of('\0') == std::string::npos; }
 
 bool gone_quiet(const job_state& j, time_point now)
 {
@@ -27,23 +28,43 @@ bool gone_quiet(const job_state& j, time_point now)
     return std::chrono::duration<double>(now - j.last_data).count() > limit;
 }
 
-// The next complete line at the job's file position. A last line without a
-// line feed counts once the download has gone quiet.
+constexpr uint32_t READ_AHEAD = 64 * 1024;
+
+void read_ahead(board::impl& b, job_state& j)
+{
+    std::vector<uint8_t> block;
+    read_file_at(b.sd_file(j.name), uint32_t(j.file_pos), READ_AHEAD, block);
+    j.ahead.assign(reinterpret_cast<const char*>(block.data()), block.size());
+    j.ahead_pos = j.file_pos;
+}
+
+// The next complete line at the job's file position, from the block read
+// ahead. The block is read again where it holds no complete line (more may
+// have arrived since) or a NUL (a part not yet written when it was read); a
+// line with a NUL in it waits until the download has gone quiet, as does a
+// last line without a line feed.
 bool next_line(board::impl& b, time_point now, std::string& line, uint64_t& advance)
 {
     auto& j = b.st.m.job;
-    std::vector<uint8_t> chunk;
-    read_file_at(b.sd_file(j.name), uint32_t(j.file_pos), 4096, chunk);
-    std::string text(chunk.begin(), chunk.end());
-    size_t nl = text.find('\n');
-    if (nl != std::string::npos) {
-        line = text.substr(0, nl);
-        advance = nl + 1;
-        return true;
+    constexpr size_t none = std::string::npos;
+    bool in_block = j.file_pos >= j.ahead_pos && j.file_pos < j.ahead_pos + j.ahead.size();
+    size_t from = in_block ? size_t(j.file_pos - j.ahead_pos) : 0;
+    size_t nl = in_block ? j.ahead.find('\n', from) : none;
+    if (nl == none || j.ahead.find('\0', from) < nl) {
+        read_ahead(b, j);
+        from = 0;
+        nl = j.ahead.find('\n');
     }
     bool quiet = gone_quiet(j, now);
-    if (!text.empty() && !all_nul(text) && quiet && text.size() < 4096) {
-        line = text;
+    if (nl != none) {
+        if (!quiet && j.ahead.find('\0', from) < nl) return false;
+        line = j.ahead.substr(from, nl - from);
+        advance = nl + 1 - from;
+        return true;
+    }
+    std::string_view text = std::string_view(j.ahead).substr(from);
+    if (!text.empty() && !all_nul(text) && quiet && text.size() < READ_AHEAD) {
+        line = std::string(text);
         advance = text.size();
         return true;
     }

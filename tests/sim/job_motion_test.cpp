@@ -2,6 +2,8 @@
 // move in time, the executing line is the one moving, settings and the
 // slowdown change the pace, and a line the machine cannot run stops the job
 // before it with the line and the word.
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -130,6 +132,41 @@ TEST_F(job_motion_test, a_line_that_cannot_run_stops_the_job_before_it)
     EXPECT_NEAR(sim->machine().machine_pos[0], 50.8f, 1e-3);
 }
 
+// A part of the program written after the parts around it (a chunk sent
+// again) holds the job at its gap; nothing of the gap's bytes is run.
+TEST_F(job_motion_test, a_gap_in_the_download_holds_the_job_until_it_is_written)
+{
+    cfg.time_scale = 1000;
+    up();
+    std::string program = "G21 G90\n";
+    for (int i = 1; i <= 3000; ++i) program += "G1 X" + std::to_string(i % 90) + " F6000\n";
+    std::string file = "(NFL3001)\r\n" + program;
+    std::vector<uint8_t> start(8, 0);
+    for (char c : std::string("gap_N.nc")) start.push_back(uint8_t(c));
+    start.push_back(0);
+    ASSERT_EQ(send(48, XFER_EXCHANGE, 1, start), 0);
+    auto write = [&](size_t from, size_t to) {
+        for (size_t off = from; off < to; off += 8192) {
+            std::vector<uint8_t> chunk(file.begin() + long(off), file.begin() + long(std::min(off + 8192, to)));
+            ASSERT_EQ(send(49, XFER_WRITE, uint32_t(off), chunk), 0);
+        }
+    };
+    write(0, 8192);
+    write(16384, file.size());
+    ASSERT_TRUE(wait_for([&] { return sim->machine().run_line > 100; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // well inside the quiet second
+    auto held = sim->machine();
+    EXPECT_TRUE(held.job_active);
+    auto lines_before_gap = uint32_t(std::count(file.begin(), file.begin() + 8192, '\n')) - 1;  // less the header
+    EXPECT_LE(held.run_line, lines_before_gap) << "the job went past the gap";
+    write(8192, 16384);
+    ASSERT_TRUE(wait_for([&] { return !sim->machine().job_active; }));
+    auto m = sim->machine();
+    EXPECT_EQ(m.alarm, 0) << results();
+    EXPECT_EQ(m.run_line, 3001u);
+    EXPECT_FLOAT_EQ(m.machine_pos[0], float(3000 % 90));
+}
+
 TEST_F(job_motion_test, public_programs_run_to_their_end_or_stop_at_their_first_unsupported_line)
 {
     namespace fs = std::filesystem;
@@ -146,20 +183,33 @@ TEST_F(job_motion_test, public_programs_run_to_their_end_or_stop_at_their_first_
         ++programs;
         cfg.time_scale = std::max(1.0, check.seconds / 1.5);  // each job takes about a second and a half
         up();
+        // Sampled on a thread of its own from the start block on: the job
+        // runs while its lines arrive, and a slow host (a sanitizer, a build
+        // beside it) can take longer to send them than the job takes to run.
         std::set<float> xs;
         int samples = 0;
-        auto begin = clock_type::now();
-        start_job(name, program);
-        ASSERT_TRUE(wait_for(
-            [&] {
+        std::atomic<bool> sampling{true};
+        std::thread sampler([&] {
+            while (sampling) {
                 auto m = sim->machine();
                 ++samples;
                 xs.insert(m.machine_pos[0] + m.machine_pos[1] + m.machine_pos[2] + m.machine_pos[3]);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        auto begin = clock_type::now();
+        start_job(name, program);
+        bool ended = wait_for(
+            [&] {
+                auto m = sim->machine();
                 if (m.job_active && m.paused) send(48, XFER_EXCHANGE, 7);
                 return !m.job_active;
             },
-            60000))
-            << name << " at line " << sim->machine().run_line << (sim->machine().paused ? " paused" : "");
+            60000);
+        sampling = false;
+        sampler.join();
+        ASSERT_TRUE(ended) << name << " at line " << sim->machine().run_line
+                           << (sim->machine().paused ? " paused" : "");
         auto m = sim->machine();
         if (check.runnable()) {
             EXPECT_EQ(m.alarm, 0) << name << ": " << results();
