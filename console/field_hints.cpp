@@ -51,4 +51,25 @@ void add_field_hints(Ui::pelk_testClass* u)
          QCoreApplication::translate("field_hints", "执行行号进度：正在执行的行 / 程序总行数"));
     hint(u->cnc_nc_download, QCoreApplication::translate("field_hints", "NC文件下载进度"),
          QCoreApplication::translate("field_hints", "NC文件下载进度：已下载到控制板的字节 / 文件大小"));
+
+    // Fields whose caption is only a unit or an abbreviation: the name says
+    // what the field holds, so a screen reader does not read "mm" alone.
+    hint(u->cnc_axis_feed, QCoreApplication::translate("field_hints", "点动速度 (mm/min)"),
+         QCoreApplication::translate("field_hints", "点动速度 (mm/min)：X+ … W- 按钮以此进给速度移动"));
+    hint(u->cnc_axis_travel_length, QCoreApplication::translate("field_hints", "点动距离 (mm)"),
+         QCoreApplication::translate("field_hints", "点动距离 (mm)：X+ … W- 按钮每按一次移动的距离"));
+    hint(u->ar_start_id, QCoreApplication::translate("field_hints", "换料起始料位 (SP)"),
+         QCoreApplication::translate("field_hints", "换料起始料位 (SP)：换料器从这个料位开始"));
+    hint(u->ar_stop_id, QCoreApplication::translate("field_hints", "换料结束料位 (EP)"),
+         QCoreApplication::translate("field_hints", "换料结束料位 (EP)：换料器换到这个料位"));
+    hint(u->buzzer_edit_period, QCoreApplication::translate("field_hints", "BUZZER 周期 (µs)"),
+         QCoreApplication::translate("field_hints", "BUZZER 周期 (µs)：1000 到 100000"));
+    hint(u->cnc_machine_id, QCoreApplication::translate("field_hints", "机器ID"),
+         QCoreApplication::translate("field_hints", "机器ID：最多 16 个字符，按“写入”存到控制板"));
+    hint(u->rgb_led_start, QCoreApplication::translate("field_hints", "LED起始 (0-47)"),
+         QCoreApplication::translate("field_hints", "LED起始 (0-47)：要设置的第一个 LED"));
+    hint(u->rgb_led_num, QCoreApplication::translate("field_hints", "LED个数 (0-47)"),
+         QCoreApplication::translate("field_hints", "LED个数 (0-47)：从起始 LED 开始设置的个数"));
+    hint(u->rgb_led_value, QCoreApplication::translate("field_hints", "LED值 (0-0xFFFF)"),
+         QCoreApplication::translate("field_hints", "LED值 (0-0xFFFF)：每个 LED 的 16 位值，十进制"));
 }

@@ -74,6 +74,78 @@
         <source>NC文件下载进度：已下载到控制板的字节 / 文件大小</source>
         <translation>NC file download progress: bytes the board has received / the file&apos;s size</translation>
     </message>
+    <message>
+        <source>点动速度 (mm/min)</source>
+        <translation>Jog feed (mm/min)</translation>
+    </message>
+    <message>
+        <source>点动速度 (mm/min)：X+ … W- 按钮以此进给速度移动</source>
+        <translation>Jog feed (mm/min): the X+ … W- buttons move at this feed</translation>
+    </message>
+    <message>
+        <source>点动距离 (mm)</source>
+        <translation>Jog distance (mm)</translation>
+    </message>
+    <message>
+        <source>点动距离 (mm)：X+ … W- 按钮每按一次移动的距离</source>
+        <translation>Jog distance (mm): how far one press of X+ … W- moves</translation>
+    </message>
+    <message>
+        <source>换料起始料位 (SP)</source>
+        <translation>Changer start pad (SP)</translation>
+    </message>
+    <message>
+        <source>换料起始料位 (SP)：换料器从这个料位开始</source>
+        <translation>Changer start pad (SP): the pad the changer starts from</translation>
+    </message>
+    <message>
+        <source>换料结束料位 (EP)</source>
+        <translation>Changer end pad (EP)</translation>
+    </message>
+    <message>
+        <source>换料结束料位 (EP)：换料器换到这个料位</source>
+        <translation>Changer end pad (EP): the pad the changer ends at</translation>
+    </message>
+    <message>
+        <source>BUZZER 周期 (µs)</source>
+        <translation>BUZZER period (µs)</translation>
+    </message>
+    <message>
+        <source>BUZZER 周期 (µs)：1000 到 100000</source>
+        <translation>BUZZER period (µs): 1000 to 100000</translation>
+    </message>
+    <message>
+        <source>机器ID</source>
+        <translation>Machine ID</translation>
+    </message>
+    <message>
+        <source>机器ID：最多 16 个字符，按“写入”存到控制板</source>
+        <translation>Machine ID: up to 16 characters, stored on the board by Write</translation>
+    </message>
+    <message>
+        <source>LED起始 (0-47)</source>
+        <translation>First LED (0-47)</translation>
+    </message>
+    <message>
+        <source>LED起始 (0-47)：要设置的第一个 LED</source>
+        <translation>First LED (0-47): the first LED to set</translation>
+    </message>
+    <message>
+        <source>LED个数 (0-47)</source>
+        <translation>LED count (0-47)</translation>
+    </message>
+    <message>
+        <source>LED个数 (0-47)：从起始 LED 开始设置的个数</source>
+        <translation>LED count (0-47): how many LEDs to set from the first</translation>
+    </message>
+    <message>
+        <source>LED值 (0-0xFFFF)</source>
+        <translation>LED value (0-0xFFFF)</translation>
+    </message>
+    <message>
+        <source>LED值 (0-0xFFFF)：每个 LED 的 16 位值，十进制</source>
+        <translation>LED value (0-0xFFFF): the 16-bit value of each LED, in decimal</translation>
+    </message>
 </context>
 <context>
     <name>job_clock</name>

@@ -129,6 +129,24 @@ private slots:
         QVERIFY(ui()->cnc_continue_line->text().isEmpty());  // so the placeholder shows
     }
 
+    // A caption of a unit or an abbreviation alone ("mm", "SP") says
+    // nothing read aloud: these fields are named for what they hold.
+    void fields_captioned_by_a_unit_are_named_for_what_they_hold()
+    {
+        const QHash<QWidget*, QString> captions{
+            {ui()->cnc_axis_feed, "mm/M"},    {ui()->cnc_axis_travel_length, "mm"}, {ui()->ar_start_id, "SP"},
+            {ui()->ar_stop_id, "EP"},         {ui()->buzzer_edit_period, "周期"},   {ui()->rgb_led_start, ""},
+            {ui()->rgb_led_num, ""},          {ui()->rgb_led_value, ""},            {ui()->cnc_machine_id, ""}};
+        QSet<QString> names;
+        for (auto it = captions.begin(); it != captions.end(); ++it) {
+            QWidget* w = it.key();
+            QVERIFY2(w->accessibleName().size() > it.value().size() + 2, qPrintable(w->objectName()));
+            QVERIFY2(w->toolTip().startsWith(w->accessibleName()), qPrintable(w->objectName()));
+            names << w->accessibleName();
+        }
+        QCOMPARE(names.size(), captions.size());
+    }
+
     // Text at least 4.5:1 against the window and the tick 3:1 against its
     // box, as the accessibility guidelines ask of text and of graphics;
     // unticked boxes keep the disabled grey.
