@@ -234,11 +234,13 @@ void serve_tcp(board::impl& b)
             if (after >= 0 && clock_type::now() - c.since >= std::chrono::milliseconds(after)) {
                 c.unsolicited_sent = true;
                 auto frame = unsolicited_frame();
-                {
+                // Traced once sent: a test that sees the line knows the frame is on the link.
+                if (!send_all(c.fd, frame.data(), frame.size())) {
+                    hang_up(b, c, "send failed");
+                } else {
                     std::lock_guard<std::mutex> g(b.lock);
                     b.trace("-> unsolicited frame cmd=238");
                 }
-                if (!send_all(c.fd, frame.data(), frame.size())) hang_up(b, c, "send failed");
             }
         }
     }
