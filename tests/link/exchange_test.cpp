@@ -2,6 +2,7 @@
 // within the buffers they land in.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "link_fixture.h"
@@ -127,15 +128,21 @@ TEST_F(link_test, a_reply_nobody_asked_for_is_not_taken_for_the_next_answer)
     // The board sends two answers to one status read; the second must not
     // stand in for the answer to the next read.
     std::atomic<int> serial{0};
+    std::atomic<bool> extra_sent{false};
     peer.set_script([&](peer_session& s, const request_frame& r) {
         unsigned char n = static_cast<unsigned char>(++serial);
         s.send(make_reply(r.cmd, r.arg, {n, n, n, n}));
-        if (n == 1) s.send(make_reply(r.cmd, r.arg, {0xEE, 0xEE, 0xEE, 0xEE}));
+        if (n == 1) {
+            s.send(make_reply(r.cmd, r.arg, {0xEE, 0xEE, 0xEE, 0xEE}));
+            extra_sent = true;
+        }
     });
     unsigned char buf[4];
     ASSERT_EQ(link->eth_send_cmd(48, XFER_READ, 5, buf, 4, nullptr), 0);
     EXPECT_EQ(buf[0], 1);
-    vplat::sleep_ms(50);  // let the extra answer arrive
+    // The extra answer is on the link before the next read is sent.
+    for (int i = 0; i < 6000 && !extra_sent; ++i) vplat::sleep_ms(5);
+    ASSERT_TRUE(extra_sent);
     ASSERT_EQ(link->eth_send_cmd(48, XFER_READ, 5, buf, 4, nullptr), 0);
     EXPECT_EQ(buf[0], 2);
 }
